@@ -1,0 +1,56 @@
+#pragma once
+// Files and folders named by the suite's paths (see paths.h), with the system's rules: attributes,
+// read-only files that refuse deletion until their attributes are cleared, listings by wildcard.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// File attribute bits as the system reports them.
+enum Attribute : uint32_t {
+  kAttrNormal = 0,
+  kAttrReadOnly = 1,
+  kAttrHidden = 2,  // a name starting with "."
+  kAttrSystem = 4,  // never set on this system
+  kAttrDirectory = 16,
+  kAttrArchive = 32,
+};
+
+bool fileExists(std::string_view path);    // a file, not a folder
+bool folderExists(std::string_view path);  // a folder, not a file
+std::optional<uint64_t> fileLength(std::string_view path);
+
+std::optional<uint32_t> attributes(std::string_view path);
+// Only the read-only bit can change here: clearing it makes the file writable for its owner.
+bool setAttributes(std::string_view path, uint32_t attributes);
+
+// Fails on a read-only file, as the system does, and on a folder.
+bool deleteFile(std::string_view path);
+// Fails when the target exists (unless it is the source itself under another case).
+bool renameFile(std::string_view from, std::string_view to);
+// Moves from over to in one step, replacing it: no reader ever sees a half-written to.
+bool replaceFile(std::string_view from, std::string_view to);
+// Copies, replacing the target; a copy that fails leaves an existing target as it was.
+bool copyFile(std::string_view from, std::string_view to, bool replace = true);
+bool createFolder(std::string_view path);  // one level; its parent must exist
+bool removeFolder(std::string_view path);  // only an empty folder
+
+// Names (without folder) of the entries that match the pattern, a path whose last component may hold
+// '*' and '?' ("c:\music\*.mp3", "*.*"). Plain files are always listed; hidden and system files only
+// when their bits are asked for, folders only with kAttrDirectory. "." and ".." are never listed.
+// Sorted without regard to case, as the system's own disks deliver them.
+std::vector<std::string> listDirectory(std::string_view pattern, uint32_t attributes = kAttrNormal);
+
+// Windows wildcard match of a file name: '*' any run, '?' any one character, case ignored; "*.*" matches
+// every name and "name.*" also matches "name".
+bool wildcardMatch(std::string_view name, std::string_view pattern);
+
+// Whole-file reading and writing in binary, for the small text files the suite keeps.
+std::optional<std::string> readFile(std::string_view path);
+bool writeFile(std::string_view path, std::string_view content);
+
+}  // namespace platform
