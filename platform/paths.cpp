@@ -200,7 +200,9 @@ const Drive* MachineConfig::drive(char letter) const {
 }
 
 fs::path defaultPrefix() {
-  if (const char* prefix = std::getenv("WAVEDESK_PREFIX"); prefix != nullptr && *prefix != '\0') return prefix;
+  std::error_code ec;
+  if (const char* prefix = std::getenv("WAVEDESK_PREFIX"); prefix != nullptr && *prefix != '\0')
+    return fs::absolute(prefix, ec);
   const char* home = std::getenv("HOME");
   return fs::path(home != nullptr && *home != '\0' ? home : "/tmp") / ".wavedesk";
 }
