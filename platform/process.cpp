@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -80,12 +81,24 @@ bool spawnDetached(const std::vector<std::string>& argv, const fs::path& folder,
   args.push_back(nullptr);
   envp.push_back(nullptr);
   std::string dir = folder.string();
+  bool hidden = show == ShowMode::Hidden;
 
   pid_t child = ::fork();
   if (child < 0) return false;
   if (child == 0) {
     ::setsid();
     if (::fork() == 0) {
+      // The started program shares nothing with its starter: no pipes that would keep a reader of the
+      // starter's output waiting, and no console at all when it runs hidden.
+      int null = ::open("/dev/null", O_RDWR);
+      if (null >= 0) {
+        ::dup2(null, STDIN_FILENO);
+        if (hidden) {
+          ::dup2(null, STDOUT_FILENO);
+          ::dup2(null, STDERR_FILENO);
+        }
+      }
+      ::close_range(3, ~0u, 0);
       if (!dir.empty() && ::chdir(dir.c_str()) != 0) ::_exit(127);
       ::execve(args[0], args.data(), envp.data());
       ::_exit(127);

@@ -95,13 +95,32 @@ std::optional<int> findWindow(std::string_view className, std::string_view title
   return std::nullopt;
 }
 
+namespace {
+
+fs::path instanceLock(std::string_view programName) {
+  return runFolder("instances") / (common::lowerCase(programName) + ".lock");
+}
+
+}  // namespace
+
+bool instanceRunning(std::string_view programName) {
+  int fd = ::open(instanceLock(programName).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool running = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
+  ::close(fd);  // closing drops the probe's own lock
+  return running;
+}
+
 SingleInstance::SingleInstance(std::string_view programName) {
-  fs::path lock = runFolder("instances") / (common::lowerCase(programName) + ".lock");
-  int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  int fd = ::open(instanceLock(programName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return;
+  // A probe of instanceRunning holds the lock for a moment only; a running instance holds it for good.
+  for (int attempt = 0; ::flock(fd, LOCK_EX | LOCK_NB) != 0; ++attempt) {
+    if (attempt == 5) {
+      ::close(fd);
+      return;
+    }
+    ::usleep(10'000);
   }
   fd_ = fd;
 }

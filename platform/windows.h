@@ -47,4 +47,7 @@ class SingleInstance {
   int fd_ = -1;
 };
 
+// Whether a process of this prefix holds the program's single-instance lock.
+bool instanceRunning(std::string_view programName);
+
 }  // namespace platform

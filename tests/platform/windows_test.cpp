@@ -69,8 +69,11 @@ TEST(SingleInstance, OneProgramPerPrefixUntilTheFirstEnds) {
   pid_t first = inChild([] { new platform::SingleInstance("taskhost"); });
   ASSERT_GT(first, 0);
   EXPECT_FALSE(platform::SingleInstance("TaskHost").first());
+  EXPECT_TRUE(platform::instanceRunning("taskhost"));
   EXPECT_TRUE(platform::SingleInstance("language").first());
+  EXPECT_FALSE(platform::instanceRunning("language"));
   killAndReap(first);
+  EXPECT_FALSE(platform::instanceRunning("taskhost"));
   platform::SingleInstance again("taskhost");
   EXPECT_TRUE(again.first());
   EXPECT_FALSE(platform::SingleInstance("taskhost").first());
