@@ -71,10 +71,14 @@ fs::path findOnPath(const char* name) {
 // Starts argv detached from this process (its own session, reaped at once), so that nothing waits for it
 // and no zombie is left.
 bool spawnDetached(const std::vector<std::string>& argv, const fs::path& folder, ShowMode show) {
+  // The started program works in the same prefix as its starter, whichever way the starter chose it.
   std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e)
-    if (std::string_view(*e).rfind("WAVEDESK_SHOW=", 0) != 0) env.emplace_back(*e);
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string_view entry(*e);
+    if (entry.rfind("WAVEDESK_SHOW=", 0) != 0 && entry.rfind("WAVEDESK_PREFIX=", 0) != 0) env.emplace_back(entry);
+  }
   env.push_back(std::string("WAVEDESK_SHOW=") + (show == ShowMode::Hidden ? "hidden" : "normal"));
+  env.push_back("WAVEDESK_PREFIX=" + machine()->prefix().string());
   std::vector<char*> args, envp;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));

@@ -25,3 +25,13 @@ echo "== Windows-style paths resolve without regard to case"
 echo
 echo "== Listing d:\\best of\\*.mp3"
 "$bin/wdprefix" list 'd:\best of\*.mp3'
+echo
+echo "== The job worker: jobctl starts it, sends a stop and follows the status"
+"$bin/jobctl" send command stop
+echo
+echo "== The status message it keeps reporting"
+"$bin/jobctl" status
+echo
+echo "== jobctl end: the worker ends and leaves the command slot cleared"
+"$bin/jobctl" end
+"$bin/jobctl" slot 0 | cut -c1-60

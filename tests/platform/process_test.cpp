@@ -29,7 +29,7 @@ bool waitForFile(const char* path) {
 TEST(Process, ShellOpenStartsAProgramWithParametersAndFolder) {
   TempPrefix prefix;
   fs::path script = prefix.driveC() / "Tools" / "loader";
-  TempPrefix::touch(script, "#!/bin/sh\nprintf '%s|%s|%s|%s' \"$1\" \"$2\" \"$(pwd)\" \"$WAVEDESK_SHOW\" > result.txt\n");
+  TempPrefix::touch(script, "#!/bin/sh\nprintf '%s|%s|%s|%s|%s' \"$1\" \"$2\" \"$(pwd)\" \"$WAVEDESK_SHOW\" \"$WAVEDESK_PREFIX\" > result.txt\n");
   fs::permissions(script, fs::perms::owner_all);
   fs::create_directories(prefix.driveC() / "Work");
   int result = platform::shellOpen("c:\\tools\\LOADER.EXE", "one \"two words\"", "c:\\work", platform::ShowMode::Hidden);
@@ -37,7 +37,7 @@ TEST(Process, ShellOpenStartsAProgramWithParametersAndFolder) {
   ASSERT_TRUE(waitForFile("c:\\work\\result.txt"));
   platform::sleepMs(50);  // the script may still be writing
   EXPECT_EQ(platform::readFile("c:\\work\\result.txt"),
-            "one|two words|" + (prefix.driveC() / "Work").string() + "|hidden");
+            "one|two words|" + (prefix.driveC() / "Work").string() + "|hidden|" + prefix.root().string());
 }
 
 TEST(Process, ShellOpenReportsWhatIsMissing) {

@@ -187,7 +187,9 @@ TEST_F(WorkerTest, TheFatalExitLeavesAQuestionMarkInTheStatusSlot) {
   ASSERT_TRUE(platform::writeFile(worker->tempFile(), "partial"));
   worker->EndWorker();
   ASSERT_TRUE(exitedAt);
-  EXPECT_EQ(slot(1), "?" + std::string(100, '\0'));
+  std::string questionMark(101, '\0');
+  questionMark[0] = '?';
+  EXPECT_EQ(slot(1), questionMark);
   EXPECT_EQ(slot(0), std::string(6000, '\0'));
   EXPECT_FALSE(platform::fileExists(worker->tempFile()));
   EXPECT_EQ(log.front(), "FastEnd");
