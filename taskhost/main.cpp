@@ -15,6 +15,7 @@
 #include "platform/process.h"
 #include "platform/windows.h"
 #include "taskhost/console.h"
+#include "taskhost/jobs.h"
 #include "taskhost/worker.h"
 
 namespace {
@@ -66,10 +67,11 @@ int main() {
   bool testMode = common::equalsNoCase(common::trimBlanks(platform::commandLine()), "test");
 
   taskhost::Channel channel;
-  taskhost::NoExecutors executors;
+  taskhost::WorkerExecutors executors;
   taskhost::TestConsole console;
   taskhost::Worker worker(channel, executors, testMode, testMode ? console.view() : taskhost::Worker::View{},
                           endProcess);
+  executors.attach(worker);
   closeOnSignals(worker);
   if (testMode) {
     console.show();
