@@ -39,6 +39,7 @@ int usage() {
                "usage: jobctl [--prefix DIR] COMMAND\n"
                "  decode SRC TGT [SRC TGT ...]            MP3 to WAV\n"
                "  encode SRC TGT [--bitrate K] [--quality 0|1]   WAV to MP3 (128 kbit/s, quality 1)\n"
+               "  grab TRACK TGT [--mp3] [--quality 0|1]  a CD track to WAV (or MP3); quality 1 checks the reading\n"
                "  stop | end                              stop the job | end the worker\n"
                "  send KEY VALUE [KEY VALUE ...]          any message, keys in the given order\n"
                "  status                                  print the current status message\n"
@@ -298,6 +299,23 @@ int main(int argc, char** argv) {
     }
     return runJob(host, {{"command", "encode"}, {"quality", quality}, {"speed", bitrate},
                          {"file000", jobPath(rest[0])}, {"file001", jobPath(rest[1])}});
+  }
+  if (command == "grab" && rest.size() >= 2) {
+    int track = common::leadingInt32(rest[0]);
+    bool mp3 = false;
+    std::string quality = "1";
+    for (size_t i = 2; i < rest.size(); ++i) {
+      if (rest[i] == "--mp3") {
+        mp3 = true;
+      } else if (rest[i] == "--quality" && i + 1 < rest.size() && (rest[i + 1] == "0" || rest[i + 1] == "1")) {
+        quality = rest[++i];
+      } else {
+        return usage();
+      }
+    }
+    if (track < 1 || track > 99) return usage();
+    return runJob(host, {{"command", mp3 ? "grabmp3" : "grabwav"}, {"speed", "128"}, {"quality", quality},
+                         {"file000", "Track" + common::twoDigits(track) + ".cda"}, {"file001", jobPath(rest[1])}});
   }
   if ((command == "stop" || command == "end") && rest.empty()) return runJob(host, {{"command", command}});
   if (command == "send" && !rest.empty() && rest.size() % 2 == 0) {
