@@ -64,17 +64,20 @@ uint64_t Reader::skip(const Chunk& chunk, uint64_t count) {
   return step;
 }
 
-std::optional<OpenChunk> Writer::create(FourCC id, FourCC type, uint32_t size) {
-  uint8_t header[12];
+std::optional<OpenChunk> Writer::create(FourCC id, uint32_t size) {
+  uint8_t header[8];
   writeLe32(header, id);
   writeLe32(header + 4, size);
-  size_t length = 8;
-  if (id == kRiff || id == kList) {
-    writeLe32(header + 8, type);
-    length = 12;
-  }
   OpenChunk chunk{position_, position_ + 8};
-  if (!write(header, length)) return std::nullopt;
+  if (!write(header, sizeof header)) return std::nullopt;
+  return chunk;
+}
+
+std::optional<OpenChunk> Writer::createForm(FourCC id, FourCC type) {
+  std::optional<OpenChunk> chunk = create(id);
+  uint8_t field[4];
+  writeLe32(field, type);
+  if (!chunk || !write(field, sizeof field)) return std::nullopt;
   return chunk;
 }
 

@@ -82,8 +82,10 @@ class Writer {
  public:
   explicit Writer(BinaryFile& file, uint64_t position = 0) : file_(file), position_(position) {}
 
-  // Writes the header of a chunk (id and a provisional size, and for RIFF and LIST the type).
-  std::optional<OpenChunk> create(FourCC id, FourCC type = 0, uint32_t size = 0);
+  // Writes the header of a chunk: its id and a provisional size.
+  std::optional<OpenChunk> create(FourCC id, uint32_t size = 0);
+  // Writes the header of a RIFF form or a LIST with its type.
+  std::optional<OpenChunk> createForm(FourCC id, FourCC type);
   bool write(const void* data, size_t count);
   // Appends count bytes of source from sourceOffset; fewer when the source ends.
   uint64_t copy(const BinaryFile& source, uint64_t sourceOffset, uint64_t count);

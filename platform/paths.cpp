@@ -207,15 +207,20 @@ fs::path defaultPrefix() {
   return fs::path(home != nullptr && *home != '\0' ? home : "/tmp") / ".wavedesk";
 }
 
+// Every shared library of the suite carries its own copy of this layer, so the prefix in use is kept where
+// all copies in a process see it: in $WAVEDESK_PREFIX. A copy whose configuration names another prefix
+// loads the one now in use.
 std::shared_ptr<const MachineConfig> machine() {
+  fs::path wanted = defaultPrefix();
   std::lock_guard lock(configMutex);
-  if (!currentConfig) currentConfig = MachineConfig::load(defaultPrefix());
+  if (!currentConfig || currentConfig->prefix() != wanted) currentConfig = MachineConfig::load(wanted);
   return currentConfig;
 }
 
 void usePrefix(const fs::path& prefix) {
   auto config = MachineConfig::load(fs::absolute(prefix));
   std::lock_guard lock(configMutex);
+  ::setenv("WAVEDESK_PREFIX", config->prefix().c_str(), 1);
   currentConfig = config;
 }
 

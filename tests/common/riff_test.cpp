@@ -114,13 +114,13 @@ TEST_F(RiffTest, WriterFillsInSizesAndPads) {
   auto file = BinaryFile::open(path, BinaryFile::Mode::Create);
   ASSERT_TRUE(file);
   Writer writer(*file);
-  auto form = writer.create(kRiff, fourCC("WAVE"));
+  auto form = writer.createForm(kRiff, fourCC("WAVE"));
   ASSERT_TRUE(form);
-  auto info = writer.create(kList, fourCC("INFO"));
+  auto info = writer.createForm(kList, fourCC("INFO"));
   ASSERT_TRUE(writer.writeChunk(fourCC("INAM"), "odd"));
   ASSERT_TRUE(writer.writeChunk(fourCC("IART"), ""));
   ASSERT_TRUE(writer.ascend(*info));
-  auto data = writer.create(fourCC("data"), 0, 12345);  // a provisional size is corrected
+  auto data = writer.create(fourCC("data"), 12345);  // a provisional size is corrected
   ASSERT_TRUE(writer.write("x", 1));
   ASSERT_TRUE(writer.ascend(*data));
   ASSERT_TRUE(writer.ascend(*form));
