@@ -17,7 +17,8 @@ class BinaryFile {
     Create,     // created or emptied, read and write
   };
 
-  // Folders are refused in every mode: a folder given as a file is not a file.
+  // Folders are refused in every mode: a folder given as a file is not a file. A file without its owner's
+  // write permission (the read-only attribute) is refused for writing.
   static std::optional<BinaryFile> open(const std::filesystem::path& host, Mode mode);
   // A new file of a unique name in folder, starting with stem; its path is given back in made.
   static std::optional<BinaryFile> createUnique(const std::filesystem::path& folder, const std::string& stem,
