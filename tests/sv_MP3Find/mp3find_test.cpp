@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/library.h"
 #include "tests/support/temp_prefix.h"
 
 namespace {
@@ -131,6 +132,16 @@ TEST_F(Mp3FindTest, SearchLooksAtTheFirstAndLastWindows) {
   EXPECT_EQ(MP3Suchen("c:\\mp3", "x"), -1);
   EXPECT_EQ(MP3Suchen(nullptr, "x"), -2);
   EXPECT_EQ(MP3Suchen("c:\\mp3\\f.mp3", nullptr), -2);
+}
+
+// Callers bind the library by its Windows name, as the suite binds its DLLs.
+TEST(Mp3FindBinding, ExportsAreFoundByName) {
+  ::setenv("WAVEDESK_PROGRAM_DIR", WAVEDESK_BIN_DIR, 1);
+  platform::BoundLibrary library("sv_MP3Find.dll");
+  ASSERT_TRUE(library.available());
+  EXPECT_EQ(library.function<int32_t(const char*, char*)>("MP3InfoLoad"), &MP3InfoLoad);
+  EXPECT_EQ(library.function<int32_t(const char*, const char*)>("MP3InfoSave"), &MP3InfoSave);
+  EXPECT_EQ(library.function<int32_t(const char*, const char*)>("MP3Suchen"), &MP3Suchen);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "common/binary_file.h"
 #include "common/riff.h"
 #include "tests/support/riff_bytes.h"
+#include "platform/library.h"
 #include "tests/support/temp_prefix.h"
 
 namespace {
@@ -256,6 +257,17 @@ TEST_F(FadTest, DataBeyondTheFileIsCutToWhatIsThere) {
   addFile(path.c_str(), "c:\\burn\\out.wav", 0, 0, 0);
   runChain(0);
   EXPECT_EQ(outputData("out.wav"), samples);
+}
+
+// Callers bind the library by its Windows name, as the suite binds its DLLs.
+TEST(FadBinding, ExportsAreFoundByName) {
+  ::setenv("WAVEDESK_PROGRAM_DIR", WAVEDESK_BIN_DIR, 1);
+  platform::BoundLibrary library("sv_fad.dll");
+  ASSERT_TRUE(library.available());
+  EXPECT_EQ(library.function<void*(const char*, const char*, int32_t, int32_t, uint32_t)>("addFile"), &addFile);
+  EXPECT_EQ(library.function<int32_t()>("crossFader"), &crossFader);
+  EXPECT_EQ(library.function<int32_t()>("stepFade"), &stepFade);
+  EXPECT_EQ(library.function<void()>("closeAll"), &closeAll);
 }
 
 }  // namespace

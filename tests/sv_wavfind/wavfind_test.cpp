@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/support/riff_bytes.h"
+#include "platform/library.h"
 #include "tests/support/temp_prefix.h"
 
 namespace {
@@ -235,6 +236,15 @@ TEST_F(WavFindTest, BytesAfterTheFormAreKept) {
                                       chunk("ICMT", "") + chunk("IGNR", "Genre") + chunk("ISRC", "Src") +
                                       chunk("ICRD", "1999"));
   EXPECT_EQ(contents("tagged.wav"), cdWav("abcd", info) + tag);
+}
+
+// Callers bind the library by its Windows name, as the suite binds its DLLs.
+TEST(WavFindBinding, ExportsAreFoundByName) {
+  ::setenv("WAVEDESK_PROGRAM_DIR", WAVEDESK_BIN_DIR, 1);
+  platform::BoundLibrary library("sv_wavfind.dll");
+  ASSERT_TRUE(library.available());
+  EXPECT_EQ(library.function<bool(const char*, char*)>("wavInfoLoad"), &wavInfoLoad);
+  EXPECT_EQ(library.function<bool(const char*, const char*)>("wavInfoSave"), &wavInfoSave);
 }
 
 }  // namespace
