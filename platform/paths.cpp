@@ -208,20 +208,39 @@ fs::path defaultPrefix() {
 }
 
 // Every shared library of the suite carries its own copy of this layer, so the prefix in use is kept where
-// all copies in a process see it: in $WAVEDESK_PREFIX. A copy whose configuration names another prefix
-// loads the one now in use.
+// all copies in a process see it: in $WAVEDESK_PREFIX, with a count of the loads asked for in
+// $WAVEDESK_PREFIX_LOADS. A copy whose configuration names another prefix, or an older load of the same
+// one (its wavedesk.ini rewritten), loads it again.
+namespace {
+
+std::string loadsAskedFor() {
+  const char* loads = std::getenv("WAVEDESK_PREFIX_LOADS");
+  return loads != nullptr ? loads : "";
+}
+
+std::string loadedAt;  // the count of loads asked for when currentConfig was loaded
+
+}  // namespace
+
 std::shared_ptr<const MachineConfig> machine() {
   fs::path wanted = defaultPrefix();
+  std::string loads = loadsAskedFor();
   std::lock_guard lock(configMutex);
-  if (!currentConfig || currentConfig->prefix() != wanted) currentConfig = MachineConfig::load(wanted);
+  if (!currentConfig || currentConfig->prefix() != wanted || loadedAt != loads) {
+    currentConfig = MachineConfig::load(wanted);
+    loadedAt = loads;
+  }
   return currentConfig;
 }
 
 void usePrefix(const fs::path& prefix) {
   auto config = MachineConfig::load(fs::absolute(prefix));
   std::lock_guard lock(configMutex);
+  std::string loads = std::to_string(std::atoll(loadsAskedFor().c_str()) + 1);
   ::setenv("WAVEDESK_PREFIX", config->prefix().c_str(), 1);
+  ::setenv("WAVEDESK_PREFIX_LOADS", loads.c_str(), 1);
   currentConfig = config;
+  loadedAt = loads;
 }
 
 bool hasDriveLetter(std::string_view path) {

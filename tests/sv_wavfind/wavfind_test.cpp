@@ -238,6 +238,18 @@ TEST_F(WavFindTest, BytesAfterTheFormAreKept) {
   EXPECT_EQ(contents("tagged.wav"), cdWav("abcd", info) + tag);
 }
 
+// The library has its own copy of the platform layer; it follows the prefix the process uses, also when
+// that prefix's drives change.
+TEST_F(WavFindTest, FollowsTheProcessPrefix) {
+  fs::path music = prefix_.root() / "music-d";
+  TempPrefix::touch(music / "A.wav", cdWav(kTenSeconds));
+  Record record;
+  EXPECT_FALSE(wavInfoLoad("d:\\a.wav", record.bytes));
+  prefix_.writeIni("[drives]\nd = " + music.string() + "\n");
+  ASSERT_TRUE(wavInfoLoad("d:\\a.wav", record.bytes));
+  EXPECT_EQ(record.slot(kSeconds), "10");
+}
+
 // Callers bind the library by its Windows name, as the suite binds its DLLs.
 TEST(WavFindBinding, ExportsAreFoundByName) {
   ::setenv("WAVEDESK_PROGRAM_DIR", WAVEDESK_BIN_DIR, 1);
