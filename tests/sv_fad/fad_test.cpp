@@ -111,6 +111,31 @@ TEST_F(FadTest, TenSecondCrossfadeSplitsTheZoneAfterWholeBlocks) {
   }
 }
 
+// Gains at the start of the zone and half way through it, by kind: a 1000 ms zone, all of it in the first
+// output, between a file of 1000 and a file of -2000.
+TEST_F(FadTest, KindsSetTheGains) {
+  struct Case {
+    uint32_t kind;
+    int16_t atStart;
+    int16_t halfWay;
+  };
+  const Case cases[] = {{fad::kOverlap, -1000, -1000},
+                        {fad::kFadeOut, -1000, -1500},
+                        {fad::kFadeIn, 1000, 0},
+                        {fad::kCrossfade, 1000, -500},
+                        {7, 1000, -500}};
+  for (const Case& c : cases) {
+    addFile(source("a.wav", constant(2 * kSecond, 1000)).c_str(), "c:\\burn\\o1.wav", 1000, 1000, c.kind);
+    addFile(source("b.wav", constant(2 * kSecond, -2000)).c_str(), "c:\\burn\\o2.wav", 0, 0, 0);
+    runChain(1);
+    std::string out1 = outputData("o1.wav");
+    ASSERT_EQ(out1.size(), 2 * kSecond);
+    EXPECT_EQ(sampleAt(out1, kSecond), c.atStart) << c.kind;
+    EXPECT_EQ(sampleAt(out1, kSecond + kSecond / 2 + 2), c.halfWay) << c.kind;
+    EXPECT_EQ(outputData("o2.wav"), constant(kSecond, -2000)) << c.kind;
+  }
+}
+
 TEST_F(FadTest, PauseAppendsSilenceAndLeavesTheNextFileWhole) {
   std::string a = numbered(3 * kSecond + 2, 1);
   std::string b = numbered(2 * kSecond, 2);
