@@ -162,9 +162,9 @@ TEST_F(FadTest, LongChainsKeepEveryByte) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::string files[3] = {numbered(5 * kSecond, 1), numbered(4 * kSecond, 2), numbered(6 * kSecond, 3)};
-    for (int i = 0; i < 3; ++i)
-      addFile(source("s" + std::to_string(i) + ".wav", files[i]).c_str(),
-              ("c:\\burn\\o" + std::to_string(i) + ".wav").c_str(), 1500, c.overlap, c.kind);
+    const char* names[3] = {"s0.wav", "s1.wav", "s2.wav"};
+    const char* targets[3] = {"c:\\burn\\o0.wav", "c:\\burn\\o1.wav", "c:\\burn\\o2.wav"};
+    for (int i = 0; i < 3; ++i) addFile(source(names[i], files[i]).c_str(), targets[i], 1500, c.overlap, c.kind);
     runChain(2);
     std::string outs[3] = {outputData("o0.wav"), outputData("o1.wav"), outputData("o2.wav")};
     size_t zone = 1500 * kSecond / 1000;
