@@ -57,13 +57,14 @@ std::array<uint8_t, kWavHeaderBytes> pcmWavHeader(uint32_t dataBytes, int rate, 
 
 WavWriter::~WavWriter() { close(); }
 
-bool WavWriter::open(const std::filesystem::path& file, int rate, int channels) {
+bool WavWriter::open(const std::filesystem::path& file, int rate, int channels, Sizes sizes) {
   close();
   failed_ = false;
   written_ = 0;
   pending_.clear();
   rate_ = rate;
   channels_ = channels;
+  sizes_ = sizes;
   fd_ = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd_ < 0) {
     failed_ = true;
@@ -93,7 +94,9 @@ void WavWriter::appendBytes(std::span<const uint8_t> pcm) {
   if (pending_.size() >= kFlushBytes) flush();
 }
 
-bool WavWriter::flush() {
+bool WavWriter::flush() { return writePending(sizes_ == Sizes::AfterEveryFlush); }
+
+bool WavWriter::writePending(bool updateSizes) {
   if (fd_ < 0 || failed_) return false;
   if (!pending_.empty()) {
     if (!writeAll(fd_, pending_.data(), pending_.size(), static_cast<off_t>(kWavHeaderBytes + written_))) {
@@ -103,6 +106,7 @@ bool WavWriter::flush() {
     written_ += pending_.size();
     pending_.clear();
   }
+  if (!updateSizes) return true;
   const uint32_t size = written_ > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(written_);
   auto header = pcmWavHeader(size, rate_, channels_);
   if (!writeAll(fd_, header.data() + 4, 4, 4) || !writeAll(fd_, header.data() + 40, 4, 40)) failed_ = true;
@@ -111,7 +115,7 @@ bool WavWriter::flush() {
 
 bool WavWriter::close() {
   if (fd_ < 0) return !failed_;
-  flush();
+  writePending(true);
   if (::close(fd_) != 0) failed_ = true;
   fd_ = -1;
   return !failed_;

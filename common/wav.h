@@ -21,9 +21,11 @@ inline constexpr size_t kCdFrameBytes = 4;  // one 16-bit stereo sample pair
 std::array<uint8_t, kWavHeaderBytes> pcmWavHeader(uint32_t dataBytes, int rate = kCdRate,
                                                   int channels = kCdChannels, int bits = 16);
 
-// Writes a 16-bit PCM WAV file. Samples are collected and written in large blocks; after every flush()
-// the header's sizes describe exactly the data on disk, so a reader looking at any moment sees a valid
-// file. A write error is remembered and makes every later call do nothing.
+// Writes a 16-bit PCM WAV file. Samples are collected and written in large blocks. By default, after
+// every flush() the header's sizes describe exactly the data on disk, so a reader looking at any moment
+// sees a valid file. A writer whose file others follow while it grows (a stream encoder) can instead
+// leave the data size 0 until close(), which marks the file as finished. A write error is remembered
+// and makes every later call do nothing.
 class WavWriter {
  public:
   WavWriter() = default;
@@ -32,10 +34,12 @@ class WavWriter {
   WavWriter& operator=(const WavWriter&) = delete;
 
   // Creates (or truncates) the file and writes an empty header.
-  bool open(const std::filesystem::path& file, int rate = kCdRate, int channels = kCdChannels);
+  enum class Sizes { AfterEveryFlush, AtClose };
+  bool open(const std::filesystem::path& file, int rate = kCdRate, int channels = kCdChannels,
+            Sizes sizes = Sizes::AfterEveryFlush);
   void append(std::span<const int16_t> interleaved);
   void appendBytes(std::span<const uint8_t> littleEndianPcm);
-  // Writes what is collected and updates the header's sizes.
+  // Writes what is collected (and updates the header's sizes, unless they wait for close()).
   bool flush();
   // Flushes and closes; true when every write succeeded.
   bool close();
@@ -45,10 +49,13 @@ class WavWriter {
   uint64_t dataBytes() const { return written_ + pending_.size(); }
 
  private:
+  bool writePending(bool updateSizes);
+
   int fd_ = -1;
   bool failed_ = false;
   int rate_ = kCdRate;
   int channels_ = kCdChannels;
+  Sizes sizes_ = Sizes::AfterEveryFlush;
   uint64_t written_ = 0;
   std::vector<uint8_t> pending_;
 };
