@@ -26,6 +26,10 @@ constexpr size_t kMinStepFrames = 4608;
 constexpr size_t kMaxStepFrames = 65536;
 constexpr size_t kUnknownLengthStepFrames = 32768;
 constexpr int kMaxChannels = 1024;
+// Lower rates are no audio we convert: each of their frames would become dozens of output frames.
+constexpr int kMinRate = 1000;
+// Samples one read holds at most, whatever the channel count.
+constexpr size_t kMaxReadSamples = 1 << 18;
 // Decoding goes on past damaged frames; this many errors in one file end it (a reader that keeps failing).
 constexpr int kMaxDecodeErrors = 1000;
 constexpr int kMaxRate = 1'000'000;
@@ -93,7 +97,7 @@ class MpegDecoder final : public Decoder {
     int sourceChannels = 0;
     int encoding = 0;
     if (mpg123_getformat(handle_, &sourceRate, &sourceChannels, &encoding) != MPG123_OK) return false;
-    if (sourceRate <= 0 || sourceRate > kMaxRate || sourceChannels < 1 || sourceChannels > 2) return false;
+    if (sourceRate < kMinRate || sourceRate > kMaxRate || sourceChannels < 1 || sourceChannels > 2) return false;
     if (encoding != MPG123_ENC_SIGNED_16 && encoding != MPG123_ENC_FLOAT_32) return false;
     rate = static_cast<int>(sourceRate);
     channels = sourceChannels;
@@ -166,7 +170,7 @@ class SndfileDecoder final : public Decoder {
     file_ = sf_open(source.c_str(), SFM_READ, &info);
     if (file_ == nullptr) return false;
     if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) return false;
-    if (info.samplerate <= 0 || info.samplerate > kMaxRate || info.channels <= 0 || info.channels > kMaxChannels)
+    if (info.samplerate < kMinRate || info.samplerate > kMaxRate || info.channels <= 0 || info.channels > kMaxChannels)
       return false;
     rate = info.samplerate;
     channels = info.channels;
@@ -300,6 +304,11 @@ Conversion::Conversion(const std::filesystem::path& source, const std::filesyste
     error_ = kSourceUnreadable;
     return;
   }
+  // Creating the target would empty a source that is the same file.
+  if (std::filesystem::equivalent(source, target, ec)) {
+    error_ = kTargetUnwritable;
+    return;
+  }
   decoder_ = openDecoder(source);
   if (!decoder_) {
     error_ = kNotAudio;
@@ -318,15 +327,19 @@ Conversion::Conversion(const std::filesystem::path& source, const std::filesyste
     error_ = kTargetUnwritable;
     return;
   }
+  // Step and read sizes are set in time rather than frames, so a step takes about as long at any rate.
+  const double rateShare = double(decoder_->rate) / common::kCdRate;
+  const auto scaled = [&](size_t frames) { return std::max<size_t>(64, static_cast<size_t>(double(frames) * rateShare)); };
   const uint64_t estimate = decoder_->estimatedFrames();
-  stepFrames_ = estimate == 0 ? kUnknownLengthStepFrames
-                              : std::clamp<size_t>(static_cast<size_t>(estimate / kStepsPerFile), kMinStepFrames,
-                                                   kMaxStepFrames);
-  const size_t perRead = kReadFrames * static_cast<size_t>(decoder_->channels);
+  stepFrames_ = estimate == 0 ? scaled(kUnknownLengthStepFrames)
+                              : std::clamp<size_t>(static_cast<size_t>(estimate / kStepsPerFile),
+                                                   scaled(kMinStepFrames), scaled(kMaxStepFrames));
+  const auto channels = static_cast<size_t>(decoder_->channels);
+  readFrames_ = std::max<size_t>(1, std::min({kReadFrames, stepFrames_, kMaxReadSamples / channels}));
   if (decoder_->deliversShorts)
-    output_->shorts.resize(perRead);
+    output_->shorts.resize(readFrames_ * channels);
   else
-    output_->floats.resize(perRead);
+    output_->floats.resize(readFrames_ * channels);
 }
 
 Conversion::~Conversion() { close(); }
@@ -345,7 +358,7 @@ int32_t Conversion::step() {
   Output& out = *output_;
   size_t frames = 0;
   while (frames < stepFrames_ && !done_) {
-    const size_t wanted = std::min(kReadFrames, stepFrames_ - frames);
+    const size_t wanted = std::min(readFrames_, stepFrames_ - frames);
     const size_t got = decoder_->deliversShorts ? decoder_->read(out.shorts.data(), wanted)
                                                 : decoder_->read(out.floats.data(), wanted);
     if (got == 0) {

@@ -49,7 +49,8 @@ class Conversion {
   std::unique_ptr<Output> output_;
   int32_t error_ = kConvertOk;
   int32_t progress_ = 0;
-  size_t stepFrames_ = 0;
+  size_t stepFrames_ = 0;  // source frames per step
+  size_t readFrames_ = 0;  // source frames per read
   bool done_ = false;
 };
 

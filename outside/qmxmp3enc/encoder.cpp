@@ -173,6 +173,11 @@ void Encoder::stop() {
 
 void Encoder::run(EncodeOrder order) {
   std::unique_ptr<FrameSource> source;
+  std::error_code ec;
+  if (std::filesystem::equivalent(order.source, order.target, ec)) {
+    progress_ = -1;  // writing the target would empty the source
+    return;
+  }
   if (order.stream) {
     auto growing = std::make_unique<GrowingSource>(stopRequested_, streamEnded_);
     if (growing->open(order.source)) source = std::move(growing);
@@ -222,7 +227,6 @@ void Encoder::run(EncodeOrder order) {
     ok = std::fclose(out.release()) == 0 && ok;
   }
   if (!ok) {
-    std::error_code ec;
     if (lame) std::filesystem::remove(order.target, ec);
     progress_ = -1;
     return;

@@ -159,6 +159,10 @@ TEST_F(Conversion, StoppedMidwayLeavesAValidShorterFileAndTheNextConversionWorks
 }
 
 TEST_F(Conversion, SourcesThatAreNotAudioAnswerNothingToConvert) {
+  auto lowRateWav = [&] {
+    testsupport::writeSndfile(host("low.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 500, 1, testsupport::tones(500, 1, 500, 50));
+    return testsupport::readBytes(host("low.wav"));
+  };
   std::string noise(20000, '\0');
   unsigned state = 12345;
   for (char& c : noise) c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24);
@@ -172,6 +176,7 @@ TEST_F(Conversion, SourcesThatAreNotAudioAnswerNothingToConvert) {
       {"text", std::string("These are the notes of a song, not its sound.\r\n", 48), kNotAudio},
       {"noise", noise, kNotAudio},
       {"riff_without_data", std::string("RIFF\x04\x00\x00\x00WAVE", 12), kNotAudio},
+      {"rate_of_500_hz", lowRateWav(), kNotAudio},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -186,10 +191,16 @@ TEST_F(Conversion, SourcesThatAreNotAudioAnswerNothingToConvert) {
   }
 }
 
-TEST_F(Conversion, TargetInAMissingFolderAnswersNothingToConvert) {
+TEST_F(Conversion, TargetsThatCannotBeWrittenAnswerNothingToConvert) {
   ASSERT_TRUE(testsupport::writeSndfile(host("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, testsupport::tones(44100, 2, 100)));
-  EXPECT_EQ(play("a.wav", "nowhere\\out.wav"), 0);
-  EXPECT_EQ(error(), kTargetUnwritable);
+  const std::string original = testsupport::readBytes(host("a.wav"));
+  for (const char* target : {"nowhere\\out.wav", "A.WAV"}) {
+    SCOPED_TRACE(target);
+    kom.call<int32_t(int32_t)>("SoundSetError", 0);
+    EXPECT_EQ(play("a.wav", target), 0);
+    EXPECT_EQ(error(), kTargetUnwritable);
+  }
+  EXPECT_EQ(testsupport::readBytes(host("a.wav")), original) << "a source named as its own target is kept";
 }
 
 TEST_F(Conversion, DamagedMp3DecodesWhatCanBeDecoded) {

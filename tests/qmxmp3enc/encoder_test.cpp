@@ -102,6 +102,12 @@ TEST_F(Encoder, NothingToDoIsNegative) {
   start("text.wav", "out.mp3", 128);
   EXPECT_LT(waitForEnd(), 0);
   EXPECT_FALSE(fs::exists(host("out.mp3")));
+  ASSERT_TRUE(testsupport::writeSndfile(host("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2,
+                                        testsupport::tones(44100, 2, 4410)));
+  const std::string original = testsupport::readBytes(host("in.wav"));
+  start("in.wav", "IN.WAV", 128);
+  EXPECT_LT(waitForEnd(), 0);
+  EXPECT_EQ(testsupport::readBytes(host("in.wav")), original) << "a source named as its own target is kept";
 }
 
 TEST_F(Encoder, StopMidwayRemovesTheUnfinishedTargetButKeepsAFinishedOne) {
