@@ -6,7 +6,8 @@ CMAKE_FLAGS ?=
 # Debian packages the build, tests, fuzzing and benchmarks need.
 PACKAGES := build-essential cmake pkg-config clang libclang-rt-14-dev \
 	googletest libgtest-dev libgmock-dev libbenchmark-dev \
-	sox ffmpeg
+	libmpg123-dev libmp3lame-dev libsndfile1-dev libsoxr-dev libcdio-dev libcdio-paranoia-dev \
+	mpg123 lame cd-paranoia sox ffmpeg
 
 .PHONY: deps build test demo bench fuzz clean
 
