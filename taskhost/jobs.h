@@ -16,7 +16,7 @@ namespace taskhost {
 // codes are below 100.
 enum JobError : int32_t {
   kErrorSourceMissing = 101,  // an encode's source never appeared
-  kErrorNoTrack = 102,        // no reader, no readable disc, or no such track: no reading started
+  kErrorNoTrack = 102,        // no reader, no readable disc, or a read the reader refused: nothing started
   kErrorGrabFailed = 103,     // the reader reported a failure
   kErrorNoResult = 104,       // the work ended but its target is missing (no encoder library, say)
 };

@@ -7,8 +7,11 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/library.h"
 #include "platform/windows.h"
+#include "tests/support/audio_fixtures.h"
+#include "tests/support/cd_image.h"
 #include "tests/support/temp_prefix.h"
 
 namespace {
@@ -69,6 +72,39 @@ TEST_F(Processes, TheJobClientTellsWhenNoStatusWillCome) {
   EXPECT_EQ(quiet.status, 0) << quiet.output;
   EXPECT_NE(quiet.output.find("no status"), std::string::npos) << quiet.output;
   EXPECT_EQ(run(jobctl + " bogus").status, 2);
+}
+
+TEST_F(Processes, EncodeAndDecodeBackThroughTheWorker) {
+  auto samples = testsupport::tones(44100, 2, 44100 * 3);
+  ASSERT_TRUE(testsupport::writeSndfile(prefix.driveC() / "tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, samples));
+  CommandRun encode = run(jobctl + " encode c:\\tone.wav c:\\tone.mp3 --bitrate 192");
+  EXPECT_EQ(encode.status, 0) << encode.output;
+  EXPECT_NE(encode.output.find("encode 1000"), std::string::npos) << encode.output;
+  CommandRun decode = run(jobctl + " decode c:\\tone.mp3 c:\\back.wav");
+  EXPECT_EQ(decode.status, 0) << decode.output;
+  auto back = testsupport::readCanonicalWav(prefix.driveC() / "back.wav");
+  ASSERT_TRUE(back);
+  EXPECT_NEAR(static_cast<double>(back->frames()), 44100.0 * 3, 1152.0 * 2);  // within a frame or two of padding
+  EXPECT_GT(testsupport::toneLevel(*back, 0, 441.0), 0.3);
+  EXPECT_GT(testsupport::toneLevel(*back, 1, 882.0), 0.3);
+}
+
+TEST_F(Processes, GrabsReadTracksOfADiscImageExactly) {
+  auto image = testsupport::writeCdImage(prefix.root() / "discs", "album", {{150}, {200}, {90}});
+  prefix.writeIni("[drives]\nd = discs/album.cue, cdrom\n");
+  CommandRun grab = run(jobctl + " grab 2 c:\\track2.wav");
+  EXPECT_EQ(grab.status, 0) << grab.output;
+  std::string wav = testsupport::readBytes(prefix.driveC() / "track2.wav");
+  ASSERT_GE(wav.size(), 44u);
+  EXPECT_TRUE(wav.substr(44) == image.trackBytes[1]) << "the track's samples, exactly";
+
+  CommandRun beyond = run(jobctl + " grab 7 c:\\track7.wav");
+  EXPECT_EQ(beyond.status, 1) << beyond.output;
+  EXPECT_NE(beyond.output.find("error code 103"), std::string::npos) << beyond.output;  // the reader fails the read
+
+  CommandRun mp3 = run(jobctl + " grab 3 c:\\track3.mp3 --mp3");
+  EXPECT_EQ(mp3.status, 0) << mp3.output;
+  EXPECT_GT(platform::fileLength("c:\\track3.mp3").value_or(0), 1000u);
 }
 
 }  // namespace

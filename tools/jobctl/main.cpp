@@ -193,7 +193,8 @@ int follow(Host& host, int order, const std::string& command) {
       return std::fprintf(stderr, "\njobctl: another job replaced this one\n"), kJobFailed;
     std::string state = status.get("status");
     int progress = status.number("fortschritt");
-    view.show(state, progress);
+    // The acknowledgement still names the previous job; a job's own reports start with its state.
+    if (!isJobCommand(command) || common::equalsNoCase(state, command)) view.show(state, progress);
     if (common::equalsNoCase(command, "stop") && common::equalsNoCase(state, "stop")) return kSuccess;
     if (!isJobCommand(command)) continue;
     if (common::equalsNoCase(state, command)) {
