@@ -30,7 +30,7 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 enum ExitCode { kSuccess = 0, kJobFailed = 1, kUsage = 2, kWorkerGone = 3 };
 
-constexpr int kPollMs = 50;
+constexpr int kPollMs = 10;
 constexpr int kAnswerTimeoutMs = 10'000;
 constexpr int kJobStartTimeoutMs = 5'000;
 
