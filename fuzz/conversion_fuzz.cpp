@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,13 +11,23 @@
 
 namespace {
 
-std::filesystem::path scratchFolder() {
-  static const std::filesystem::path folder = [] {
+// A folder of this process's own, removed when the process ends.
+struct ScratchFolder {
+  std::filesystem::path path;
+  ScratchFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "conversion-fuzz-XXXXXX").string();
     const char* made = ::mkdtemp(pattern.data());
-    return std::filesystem::path(made != nullptr ? made : "/tmp");
-  }();
-  return folder;
+    path = made != nullptr ? made : "/tmp";
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    if (path != "/tmp") std::filesystem::remove_all(path, ec);
+  }
+};
+
+const std::filesystem::path& scratchFolder() {
+  static const ScratchFolder folder;
+  return folder.path;
 }
 
 }  // namespace

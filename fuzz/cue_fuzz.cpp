@@ -13,16 +13,24 @@
 
 namespace {
 
-// A folder with a small data file "a.bin" that sheets can name.
-std::filesystem::path scratchFolder() {
-  static const std::filesystem::path folder = [] {
+// A folder of this process's own, removed when the process ends.
+struct ScratchFolder {
+  std::filesystem::path path;
+  ScratchFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "cue-fuzz-XXXXXX").string();
     const char* made = ::mkdtemp(pattern.data());
-    std::filesystem::path path(made != nullptr ? made : "/tmp");
+    path = made != nullptr ? made : "/tmp";
     std::ofstream(path / "a.bin", std::ios::binary) << std::string(2352 * 10, '\x01');
-    return path;
-  }();
-  return folder;
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    if (path != "/tmp") std::filesystem::remove_all(path, ec);
+  }
+};
+
+const std::filesystem::path& scratchFolder() {
+  static const ScratchFolder folder;
+  return folder.path;
 }
 
 }  // namespace

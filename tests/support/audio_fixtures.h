@@ -43,15 +43,20 @@ inline bool writeSndfile(const std::filesystem::path& file, int format, int rate
   return sf_close(out) == 0 && ok;
 }
 
-// Encodes with LAME at a constant bit rate, with its header frame so decoders can trim the padding.
+// Encodes with LAME at a constant bit rate (or variable, at quality level vbrQuality 0-9 when given), with
+// its header frame so decoders can trim the padding.
 inline bool writeMp3(const std::filesystem::path& file, int rate, int channels, const std::vector<float>& samples,
-                     int kbps = 128) {
+                     int kbps = 128, int vbrQuality = -1) {
   lame_global_flags* lame = lame_init();
   lame_set_in_samplerate(lame, rate);
   lame_set_out_samplerate(lame, rate);
   lame_set_num_channels(lame, channels);
   lame_set_mode(lame, channels == 1 ? MONO : JOINT_STEREO);
   lame_set_brate(lame, kbps);
+  if (vbrQuality >= 0) {
+    lame_set_VBR(lame, vbr_default);
+    lame_set_VBR_quality(lame, static_cast<float>(vbrQuality));
+  }
   lame_set_write_id3tag_automatic(lame, 0);
   if (lame_init_params(lame) < 0) {
     lame_close(lame);
