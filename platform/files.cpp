@@ -200,12 +200,16 @@ std::vector<FolderEntry> listFolder(std::string_view folder) {
   while (const dirent* entry = ::readdir(listing)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    struct stat info {};
-    if (::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    bool link = S_ISLNK(info.st_mode);
-    if (link && ::fstatat(descriptor, entry->d_name, &info, 0) != 0) continue;
-    bool isFolder = S_ISDIR(info.st_mode);
-    if ((isFolder && link) || (!isFolder && !S_ISREG(info.st_mode))) continue;
+    bool isFolder = entry->d_type == DT_DIR;
+    // The listing's own type saves a status call per entry; links and unknown types are looked at.
+    if (entry->d_type != DT_DIR && entry->d_type != DT_REG) {
+      struct stat info {};
+      if (::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      bool link = S_ISLNK(info.st_mode);
+      if (link && ::fstatat(descriptor, entry->d_name, &info, 0) != 0) continue;
+      isFolder = S_ISDIR(info.st_mode);
+      if ((isFolder && link) || (!isFolder && !S_ISREG(info.st_mode))) continue;
+    }
     entries.push_back({posix ? std::move(name) : common::utf8ToAnsi(name), isFolder});
   }
   ::closedir(listing);

@@ -11,7 +11,10 @@ namespace {
 
 constexpr int32_t kWordFound = 1000;
 
-bool isMusicFile(std::string_view name) { return common::like(name, "*.wav") || common::like(name, "*.mp3"); }
+// The same as the patterns "*.wav" and "*.mp3" with case ignored.
+bool isMusicFile(std::string_view name) {
+  return common::endsWithNoCase(name, ".wav") || common::endsWithNoCase(name, ".mp3");
+}
 
 // Doubled backslashes collapsed, one pair at a time, the leading pair too.
 std::string cleanPath(std::string path) {
