@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -185,6 +187,48 @@ std::vector<std::string> listDirectory(std::string_view pattern, uint32_t wanted
   std::sort(names.begin(), names.end(),
             [](const std::string& a, const std::string& b) { return common::compareNoCase(a, b) < 0; });
   return names;
+}
+
+std::vector<FolderEntry> listFolder(std::string_view folder) {
+  folder = common::cutAtNul(folder);
+  bool posix = !folder.empty() && folder[0] == '/';
+  std::vector<FolderEntry> entries;
+  fs::path host = hostPath(folder);
+  DIR* listing = host.empty() ? nullptr : ::opendir(host.c_str());
+  if (listing == nullptr) return entries;
+  int descriptor = ::dirfd(listing);
+  while (const dirent* entry = ::readdir(listing)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    bool isFolder = entry->d_type == DT_DIR;
+    // The listing's own type saves a status call per entry; links and unknown types are looked at.
+    if (entry->d_type != DT_DIR && entry->d_type != DT_REG) {
+      struct stat info {};
+      if (::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      bool link = S_ISLNK(info.st_mode);
+      if (link && ::fstatat(descriptor, entry->d_name, &info, 0) != 0) continue;
+      isFolder = S_ISDIR(info.st_mode);
+      if ((isFolder && link) || (!isFolder && !S_ISREG(info.st_mode))) continue;
+    }
+    entries.push_back({posix ? std::move(name) : common::utf8ToAnsi(name), isFolder});
+  }
+  ::closedir(listing);
+  auto key = [](const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return folded;
+  };
+  std::vector<std::pair<std::string, size_t>> keys;
+  for (size_t i = 0; i < entries.size(); ++i) keys.emplace_back(key(entries[i].name), i);
+  std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first < b.first;
+    return entries[a.second].name < entries[b.second].name;
+  });
+  std::vector<FolderEntry> sorted;
+  sorted.reserve(entries.size());
+  for (const auto& [folded, index] : keys) sorted.push_back(std::move(entries[index]));
+  return sorted;
 }
 
 std::optional<std::string> readFile(std::string_view path) {

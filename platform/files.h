@@ -45,6 +45,19 @@ bool removeFolder(std::string_view path);  // only an empty folder
 // Sorted without regard to case, as the system's own disks deliver them.
 std::vector<std::string> listDirectory(std::string_view pattern, uint32_t attributes = kAttrNormal);
 
+// One entry of a folder walk: a plain file (a link to one counts) or a real folder.
+struct FolderEntry {
+  std::string name;
+  bool folder = false;
+};
+// Every file and folder of a folder, hidden ones too, for walks over trees: a link to a folder is left
+// out, so a walk never follows one and never loops; other special files are left out as well. Names are
+// in the suite's ANSI form, except under a folder given as a POSIX path, where they stay as the file
+// system holds them so that folder and name lead back to the file. The order does not depend on the file
+// system: ASCII letters folded to lower case, ties broken by byte order. Empty when the folder cannot be
+// listed.
+std::vector<FolderEntry> listFolder(std::string_view folder);
+
 // Windows wildcard match of a file name: '*' any run, '?' any one character, case ignored; "*.*" matches
 // every name and "name.*" also matches "name".
 bool wildcardMatch(std::string_view name, std::string_view pattern);

@@ -1,6 +1,8 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/paths.h"
 #include "tests/support/temp_prefix.h"
@@ -90,6 +92,30 @@ TEST_F(Files, ListingByPatternAndAttributes) {
   EXPECT_EQ(platform::listDirectory("c:\\m\\NOEXT"), (V{"noext"}));
   EXPECT_TRUE(platform::listDirectory("c:\\none\\*.*").empty());
   EXPECT_TRUE(platform::listDirectory("q:\\*.*").empty());
+}
+
+TEST_F(Files, FolderWalkListsFilesAndRealFoldersInAFixedOrder) {
+  for (const char* name : {"b.mp3", "B.mp3", "_x.wav", "a.MP3", ".hidden.mp3", "Caf\xC3\xA9.mp3"})
+    TempPrefix::touch(c / "w" / name);
+  fs::create_directories(c / "w" / "Sub");
+  fs::create_symlink(c / "w", c / "w" / "loop");               // a link to a folder: never followed
+  fs::create_symlink(c / "w" / "b.mp3", c / "w" / "link.mp3");  // a link to a file is a file
+  fs::create_symlink(c / "w" / "gone", c / "w" / "broken.mp3");
+  ASSERT_EQ(::mkfifo((c / "w" / "pipe.mp3").c_str(), 0600), 0);
+  auto names = [](const std::vector<platform::FolderEntry>& entries) {
+    std::string out;
+    for (const auto& e : entries) out += e.name + (e.folder ? "/ " : " ");
+    return out;
+  };
+  // ASCII letters folded to lower case ('_' before letters), ties in byte order.
+  EXPECT_EQ(names(platform::listFolder("c:\\W")), ".hidden.mp3 _x.wav a.MP3 B.mp3 b.mp3 Caf\xE9.mp3 link.mp3 Sub/ ");
+  EXPECT_EQ(names(platform::listFolder((c / "w").string())),
+            ".hidden.mp3 _x.wav a.MP3 B.mp3 b.mp3 Caf\xC3\xA9.mp3 link.mp3 Sub/ ");
+  EXPECT_TRUE(platform::listFolder("c:\\w\\b.mp3").empty());
+  EXPECT_TRUE(platform::listFolder("c:\\none").empty());
+  fs::permissions(c / "w" / "Sub", fs::perms::none);
+  EXPECT_TRUE(platform::listFolder("c:\\w\\sub").empty() || ::geteuid() == 0);
+  fs::permissions(c / "w" / "Sub", fs::perms::owner_all);
 }
 
 TEST(Wildcards, WindowsFileNameMatching) {
