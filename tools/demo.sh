@@ -29,6 +29,12 @@ echo
 echo "== The job worker: jobctl starts it, sends a stop and follows the status"
 "$bin/jobctl" send command stop
 echo
+echo "== A 10-second WAV made by wavtone, encoded to MP3 and decoded back through the worker"
+"$bin/wavtone" "$prefix/drive_c/tone.wav" 10
+"$bin/jobctl" encode 'c:\tone.wav' 'c:\tone.mp3' --bitrate 160
+"$bin/jobctl" decode 'c:\tone.mp3' 'c:\tone-back.wav'
+ls -l "$prefix/drive_c" | grep tone
+echo
 echo "== The status message it keeps reporting"
 "$bin/jobctl" status
 echo
