@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <chrono>
+#include <memory>
 #include <cstdio>
 #include <string>
 
@@ -72,6 +75,31 @@ TEST_F(Processes, TheJobClientTellsWhenNoStatusWillCome) {
   EXPECT_EQ(quiet.status, 0) << quiet.output;
   EXPECT_NE(quiet.output.find("no status"), std::string::npos) << quiet.output;
   EXPECT_EQ(run(jobctl + " bogus").status, 2);
+}
+
+// The watchdog in real time: the only test that waits for it (the virtual clock covers its counts).
+TEST_F(Processes, AWorkerWhoseHostWentAwayStopsAndThenEnds) {
+  auto hostWindow = std::make_unique<platform::TopLevelWindow>("window 0", "Sonvia Wavedesk");
+  ASSERT_EQ(run(jobctl + " send command stop").status, 0);
+  ::usleep(2'500'000);  // the worker's first checks see the window
+  hostWindow.reset();
+  auto gone = std::chrono::steady_clock::now();
+  platform::BoundLibrary kom("qmx_kom.dll");
+  kom.call<int32_t()>("KomClose");
+  double stoppedAfter = -1, endedAfter = -1;
+  while (endedAfter < 0) {
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - gone).count();
+    if (seconds > 30) break;
+    std::string status(6000, '\0');
+    kom.call<int32_t(char*, int32_t)>("KomGetString", status.data(), 1);
+    if (stoppedAfter < 0 && status.find("\rAuftragsnummer\r2232213\r") != std::string::npos) stoppedAfter = seconds;
+    if (!platform::instanceRunning("taskhost")) endedAfter = seconds;
+    ::usleep(50'000);
+  }
+  EXPECT_GE(stoppedAfter, 2.0);
+  EXPECT_LE(stoppedAfter, 5.0);
+  EXPECT_GE(endedAfter, 11.0);
+  EXPECT_LE(endedAfter, 16.0);
 }
 
 TEST_F(Processes, EncodeAndDecodeBackThroughTheWorker) {
