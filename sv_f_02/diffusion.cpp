@@ -1,0 +1,222 @@
+#include "diffusion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "random_source.h"
+
+namespace fx {
+
+namespace {
+
+// Keeps the list in ascending order; an equal distance goes after those already present.
+void insertSorted(std::vector<PairEntry>& list, PairEntry entry) {
+  auto at = std::upper_bound(list.begin(), list.end(), entry.distance,
+                             [](double d, const PairEntry& e) { return d < e.distance; });
+  list.insert(at, entry);
+}
+
+double randomUnit() { return static_cast<double>(libraryRandom().next()) / RandomSource::kMax; }
+
+}  // namespace
+
+std::vector<PairEntry> lineDistances(const std::vector<WallRecord>& walls, int lines) {
+  std::vector<PairEntry> list;
+  for (size_t i = 0; i < walls.size(); ++i)
+    for (size_t j = i + 1; j < walls.size(); ++j) {
+      const WallRecord& a = walls[i];
+      const WallRecord& b = walls[j];
+      const double dx = a.d * a.nx - b.d * b.nx, dy = a.d * a.ny - b.d * b.ny, dz = a.d * a.nz - b.d * b.nz;
+      insertSorted(list, {std::sqrt(dx * dx + dy * dy + dz * dz), std::sqrt(a.r * b.r)});
+    }
+  while (static_cast<int>(list.size()) > lines && list.size() >= 2) {
+    size_t best = 0;
+    for (size_t k = 1; k + 1 < list.size(); ++k)
+      if (list[k + 1].distance - list[k].distance < list[best + 1].distance - list[best].distance) best = k;
+    PairEntry merged{(list[best].distance + list[best + 1].distance) / 2.0,
+                     std::sqrt(list[best].gain * list[best + 1].gain)};
+    list[best] = merged;
+    list.erase(list.begin() + static_cast<long>(best) + 1);
+  }
+  // A room of fewer than two walls has no pairs: its lines get no length and no feedback.
+  if (list.empty()) list.assign(static_cast<size_t>(std::max(lines, 0)), PairEntry{0.0, 0.0});
+  for (size_t k = 0; static_cast<int>(list.size()) < lines; ++k) {
+    const PairEntry reached = list[k];
+    insertSorted(list, {2.0 * reached.distance, reached.gain * reached.gain});
+  }
+  list.resize(static_cast<size_t>(std::max(lines, 0)));
+  return list;
+}
+
+std::vector<int> snapToCandidates(const std::vector<int>& delays, const std::set<int>& candidates) {
+  std::vector<int> snapped;
+  std::set<int> taken;
+  for (int delay : delays) {
+    int best = 0;
+    bool found = false;
+    long long bestDistance = 0;
+    for (int candidate : candidates) {
+      if (taken.count(candidate)) continue;
+      long long distance = std::llabs(static_cast<long long>(candidate) - delay);
+      if (!found || distance < bestDistance) {
+        best = candidate;
+        bestDistance = distance;
+        found = true;
+      }
+    }
+    if (found) taken.insert(best);
+    snapped.push_back(found ? best : 0);
+  }
+  return snapped;
+}
+
+cDiffusion::cDiffusion(const RoomTable& room, const DiffusionSettings& settings, const ReverbTables& tables) {
+  const int matrixCount = static_cast<int>(tables.matrices.size());
+  int matrixIndex;
+  if (settings.lineSelector >= 0 && settings.lineSelector < matrixCount) {
+    lines_ = 2 * settings.lineSelector + 2;
+    matrixIndex = settings.lineSelector;
+  } else {
+    lines_ = 2 * matrixCount;
+    matrixIndex = matrixCount - 1;
+  }
+  const int g = lines_;
+
+  std::vector<PairEntry> entries = lineDistances(room.walls, g);
+  std::vector<int> rawDelays(g);
+  decay_.resize(g);
+  for (int m = 0; m < g; ++m) {
+    const double length = entries[m].distance * settings.scale;
+    // Far beyond any candidate, so clamping changes no snapped delay but keeps the conversion defined.
+    const double samples = std::min(length / RoomTable::kSpeedOfSound * kSampleRate, 1e9);
+    rawDelays[m] = static_cast<int>(roundHalfAway(samples));
+    decay_[m] = static_cast<float>(std::pow(settings.absorption, length) * entries[m].gain *
+                                   settings.reflectionGain);
+  }
+  delay_ = snapToCandidates(rawDelays, tables.candidates);
+
+  inputGain_.assign(g, 1.0f);
+  leftWeight_.resize(g);
+  rightWeight_.resize(g);
+  for (int m = 0; m < g; ++m) {
+    const double r = randomUnit() + 0.5;
+    leftWeight_[m] = static_cast<float>(r);
+    rightWeight_[m] = static_cast<float>(1.0 / r);
+  }
+
+  FilterCoefficients damping = designReverbFilter(settings.dampingType, settings.dampingCutoff);
+  dampB_.assign(damping.b.begin(), damping.b.end());
+  dampA_.assign(damping.a.begin(), damping.a.end());
+  const int taps = static_cast<int>(dampB_.size());
+
+  buffers_.resize(g);
+  bufferMask_.resize(g);
+  bufferWrite_.assign(g, 0);
+  history_.resize(g);
+  historyWrite_.assign(g, 0);
+  const int historyLength = powerOfTwoAtLeast(taps);
+  historyMask_ = historyLength - 1;
+  for (int m = 0; m < g; ++m) {
+    const int length = powerOfTwoAtLeast(std::max(delay_[m], taps));
+    buffers_[m].assign(length, 0.0f);
+    bufferMask_[m] = length - 1;
+    history_[m].assign(historyLength, 0.0f);
+  }
+  output_.assign(g, 0.0f);
+
+  cosine_.resize(g / 2);
+  sine_.resize(g / 2);
+  for (int p = 0; p < g / 2; ++p) {
+    const double angle = (randomUnit() - 0.5) * 0.05;
+    cosine_[p] = static_cast<float>(std::cos(angle));
+    sine_[p] = static_cast<float>(std::sin(angle));
+  }
+
+  base_.assign(static_cast<size_t>(g) * g, 0.0f);
+  if (matrixIndex >= 0) base_ = tables.matrices[matrixIndex];
+  working_.resize(base_.size());
+  for (int i = 0; i < g; ++i)
+    for (int k = 0; k < g; ++k) working_[i * g + k] = base_[i * g + k] * decay_[i];
+  nextBase_.assign(base_.size(), 0.0f);
+  nextWorking_.assign(base_.size(), 0.0f);
+}
+
+void cDiffusion::reset() {
+  for (auto& buffer : buffers_) std::fill(buffer.begin(), buffer.end(), 0.0f);
+  for (auto& history : history_) std::fill(history.begin(), history.end(), 0.0f);
+  std::fill(output_.begin(), output_.end(), 0.0f);
+}
+
+void cDiffusion::turnMatrixStep() {
+  if (pause_ > 0) {
+    --pause_;
+    return;
+  }
+  const int g = lines_;
+  const int r = cursorRow_, c = cursorColumn_;
+  // Entry (r, c) of B^T M B, B block-diagonal with rows 2p, 2p+1 = [[cos, -sin], [sin, cos]].
+  auto rotation = [this](int row, int column) {
+    const int p = row / 2;
+    if (row == column) return cosine_[p];
+    return row < column ? -sine_[p] : sine_[p];
+  };
+  const int r0 = r & ~1, c0 = c & ~1;
+  float entry = 0.0f;
+  for (int j = r0; j <= r0 + 1; ++j) {
+    float inner = 0.0f;
+    for (int i = c0; i <= c0 + 1; ++i) inner += base_[j * g + i] * rotation(i, c);
+    entry += rotation(j, r) * inner;
+  }
+  nextBase_[r * g + c] = entry;
+  nextWorking_[r * g + c] = entry * decay_[r];
+  if (++cursorColumn_ == g) {
+    cursorColumn_ = 0;
+    if (++cursorRow_ == g) {
+      cursorRow_ = 0;
+      base_.swap(nextBase_);
+      working_.swap(nextWorking_);
+      pause_ = static_cast<int>(roundHalfAway(libraryRandom().next() * 1000.0 / RandomSource::kMax));
+    }
+  }
+}
+
+void cDiffusion::process(float* inOut, float* right, int n) {
+  const int g = lines_;
+  const int taps = static_cast<int>(dampB_.size());
+  const float inverseA0 = 1.0f / dampA_[0];
+  float* out = output_.data();
+  for (int i = 0; i < n; ++i) {
+    const float x = inOut[i];
+    if (g > 0) turnMatrixStep();
+    for (int j = 0; j < g; ++j) {
+      const float* buffer = buffers_[j].data();
+      const int mask = bufferMask_[j];
+      const int start = bufferWrite_[j] - delay_[j];
+      float feedForward = 0.0f;
+      for (int k = 0; k < taps; ++k) feedForward += dampB_[k] * buffer[(start - k) & mask];
+      float* history = history_[j].data();
+      const int hw = historyWrite_[j];
+      float feedBack = 0.0f;
+      for (int k = 1; k < taps; ++k) feedBack += dampA_[k] * history[(hw - k) & historyMask_];
+      const float o = (feedForward - feedBack) * inverseA0;
+      history[hw] = o;
+      historyWrite_[j] = (hw + 1) & historyMask_;
+      out[j] = o;
+    }
+    float left = 0.0f, rightOut = 0.0f;
+    const float* w = working_.data();
+    for (int j = 0; j < g; ++j) {
+      float mixed = 0.0f;
+      for (int k = 0; k < g; ++k) mixed += w[j * g + k] * out[k];
+      buffers_[j][bufferWrite_[j]] = inputGain_[j] * x + mixed;
+      bufferWrite_[j] = (bufferWrite_[j] + 1) & bufferMask_[j];
+      left += leftWeight_[j] * out[j];
+      rightOut += rightWeight_[j] * out[j];
+    }
+    inOut[i] = left;
+    right[i] = rightOut;
+  }
+}
+
+}  // namespace fx

@@ -1,0 +1,99 @@
+#include "reverb_parts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+
+#include "room_geometry.h"
+
+namespace fx {
+
+cEarlyReflections::cEarlyReflections(std::vector<Tap> taps) : taps_(std::move(taps)) {
+  int longest = 0;
+  for (const Tap& tap : taps_)
+    for (int d : tap.delay) longest = std::max(longest, d);
+  int length = powerOfTwoAtLeast(longest);
+  left_.assign(length, 0.0f);
+  right_.assign(length, 0.0f);
+  mask_ = length - 1;
+}
+
+void cEarlyReflections::reset() {
+  std::fill(left_.begin(), left_.end(), 0.0f);
+  std::fill(right_.begin(), right_.end(), 0.0f);
+}
+
+void cEarlyReflections::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                                int n) {
+  const float* hl = left_.data();
+  const float* hr = right_.data();
+  const int mask = mask_;
+  int w = write_;
+  for (int i = 0; i < n; ++i) {
+    left_[w] = inLeft[i];
+    right_[w] = inRight[i];
+    float sumLeft = 0.0f, sumRight = 0.0f;
+    for (const Tap& tap : taps_) {
+      sumLeft += hl[(w - tap.delay[0]) & mask] * tap.gain[0] + hr[(w - tap.delay[2]) & mask] * tap.gain[2];
+      sumRight += hl[(w - tap.delay[1]) & mask] * tap.gain[1] + hr[(w - tap.delay[3]) & mask] * tap.gain[3];
+    }
+    outLeft[i] = sumLeft;
+    outRight[i] = sumRight;
+    w = (w + 1) & mask;
+  }
+  write_ = w;
+}
+
+double headShadowPole(double direction) {
+  const double x = kSampleRate * std::fabs(std::sin(direction));
+  return 2.38333e-05 * x - 4.59722e-15 * x * x * x + 6.43004e-25 * x * x * x * x * x;
+}
+
+FilterCoefficients headShadowFilter(double s) {
+  FilterCoefficients f;
+  if (std::fabs(s) < 1e-10) return f;
+  const double g = (s - 2 * s * s + s * s * s) / (s * s + 2 * s + 1);
+  f.b = {s * g, (s * s + 1) * g, s * g};
+  f.a = {s, -2 * s * s, s * s * s};
+  return f;
+}
+
+double headShadowPhaseDelay(double s) {
+  if (std::fabs(s) < 1e-10) return 0.0;
+  constexpr double omega = 0.01;
+  const std::complex<double> z1 = std::polar(1.0, -omega);
+  const std::complex<double> z2 = z1 * z1;
+  const std::complex<double> numerator = s + (s * s + 1) * z1 + s * z2;
+  const std::complex<double> denominator = s - 2 * s * s * z1 + s * s * s * z2;
+  return std::fabs(std::arg(numerator) - std::arg(denominator)) / omega;
+}
+
+cPan3D::cPan3D() = default;
+
+void cPan3D::reset() {
+  for (cFilterLine& line : lines_) line.reset();
+}
+
+void cPan3D::configure(double azimuth, double distance) {
+  azimuth_ = wrapAngle(azimuth);
+  distance_ = distance;
+  std::array<EarPath, 2> paths = earPaths(azimuth_, distance_);
+  for (int e = 0; e < 2; ++e) {
+    const EarPath& path = paths[e];
+    Ear& ear = ears_[e];
+    ear.gain = 1.0 / (path.length * path.length + 0.1);
+    const double s = path.shadowed ? headShadowPole(path.direction) : 0.0;
+    ear.filter = headShadowFilter(s);
+    const double tau = headShadowPhaseDelay(s);
+    ear.delay = static_cast<int>(std::max(0LL, roundHalfAway(path.length * sampleRate_ / speedOfSound_ - tau)));
+    lines_[e] = cFilterLine();
+    lines_[e].setCoefficients(ear.filter, ear.delay);
+  }
+}
+
+void cPan3D::process(const float* src, float* left, float* right, int n, bool add) {
+  lines_[0].process(src, left, n, ears_[0].delay, ears_[0].gain, add);
+  lines_[1].process(src, right, n, ears_[1].delay, ears_[1].gain, add);
+}
+
+}  // namespace fx
