@@ -124,6 +124,14 @@ cDiffusion::cDiffusion(const RoomTable& room, const DiffusionSettings& settings,
     history_[m].assign(historyLength, 0.0f);
   }
   output_.assign(g, 0.0f);
+  longestStretch_ = kMaxChunk;
+  for (int m = 0; m < g; ++m)
+    for (int k = 0; k < taps; ++k) {
+      const int gap = (delay_[m] + k) & bufferMask_[m];
+      if (gap != 0) longestStretch_ = std::min(longestStretch_, gap);
+    }
+  lineOut_.assign(static_cast<size_t>(g) * kMaxChunk, 0.0f);
+  mixed_.assign(kMaxChunk, 0.0f);
 
   cosine_.resize(g / 2);
   sine_.resize(g / 2);
@@ -181,41 +189,106 @@ void cDiffusion::turnMatrixStep() {
   }
 }
 
-void cDiffusion::process(float* inOut, float* right, int n) {
+long long cDiffusion::samplesToSwap() const {
   const int g = lines_;
-  const int taps = static_cast<int>(dampB_.size());
+  return static_cast<long long>(pause_) + (static_cast<long long>(g) * g - (cursorRow_ * g + cursorColumn_));
+}
+
+void cDiffusion::process(float* inOut, float* right, int n) {
+  if (lines_ == 0) {
+    std::fill(inOut, inOut + n, 0.0f);
+    std::fill(right, right + n, 0.0f);
+    return;
+  }
+  int done = 0;
+  while (done < n) {
+    // The sample whose matrix step swaps the matrices starts a stretch of its own.
+    long long untilSwap = samplesToSwap();
+    int m = std::min(n - done, longestStretch_);
+    if (untilSwap > 1) m = static_cast<int>(std::min<long long>(m, untilSwap - 1));
+    else m = 1;
+    for (int t = 0; t < m; ++t) turnMatrixStep();
+    processStretch(inOut + done, right + done, m);
+    done += m;
+  }
+}
+
+template <int Taps>
+void cDiffusion::lineOutputs(int m) {
+  const int g = lines_;
+  constexpr int kMaxLines = 2 * kMaxMatrices;
+  float b[Taps], a[Taps];
+  for (int k = 0; k < Taps; ++k) {
+    b[k] = dampB_[k];
+    a[k] = dampA_[k];
+  }
   const float inverseA0 = 1.0f / dampA_[0];
-  float* out = output_.data();
-  for (int i = 0; i < n; ++i) {
-    const float x = inOut[i];
-    if (g > 0) turnMatrixStep();
+  const int historyMask = historyMask_;
+  const float* buffer[kMaxLines];
+  float* history[kMaxLines];
+  float* out[kMaxLines];
+  int mask[kMaxLines], start[kMaxLines];
+  for (int j = 0; j < g; ++j) {
+    buffer[j] = buffers_[j].data();
+    history[j] = history_[j].data();
+    out[j] = &lineOut_[static_cast<size_t>(j) * kMaxChunk];
+    mask[j] = bufferMask_[j];
+    start[j] = bufferWrite_[j] - delay_[j];
+  }
+  // Sample after sample across the lines, so the lines' independent recursions overlap.
+  int hw = historyWrite_[0];
+  for (int t = 0; t < m; ++t) {
     for (int j = 0; j < g; ++j) {
-      const float* buffer = buffers_[j].data();
-      const int mask = bufferMask_[j];
-      const int start = bufferWrite_[j] - delay_[j];
       float feedForward = 0.0f;
-      for (int k = 0; k < taps; ++k) feedForward += dampB_[k] * buffer[(start - k) & mask];
-      float* history = history_[j].data();
-      const int hw = historyWrite_[j];
+      for (int k = 0; k < Taps; ++k) feedForward += b[k] * buffer[j][(start[j] + t - k) & mask[j]];
       float feedBack = 0.0f;
-      for (int k = 1; k < taps; ++k) feedBack += dampA_[k] * history[(hw - k) & historyMask_];
+      for (int k = 1; k < Taps; ++k) feedBack += a[k] * history[j][(hw - k) & historyMask];
       const float o = (feedForward - feedBack) * inverseA0;
-      history[hw] = o;
-      historyWrite_[j] = (hw + 1) & historyMask_;
-      out[j] = o;
+      history[j][hw] = o;
+      out[j][t] = o;
     }
-    float left = 0.0f, rightOut = 0.0f;
-    const float* w = working_.data();
-    for (int j = 0; j < g; ++j) {
-      float mixed = 0.0f;
-      for (int k = 0; k < g; ++k) mixed += w[j * g + k] * out[k];
-      buffers_[j][bufferWrite_[j]] = inputGain_[j] * x + mixed;
-      bufferWrite_[j] = (bufferWrite_[j] + 1) & bufferMask_[j];
-      left += leftWeight_[j] * out[j];
-      rightOut += rightWeight_[j] * out[j];
+    hw = (hw + 1) & historyMask;
+  }
+  for (int j = 0; j < g; ++j) {
+    historyWrite_[j] = hw;
+    output_[j] = out[j][m - 1];
+  }
+}
+
+void cDiffusion::processStretch(float* inOut, float* right, int m) {
+  const int g = lines_;
+  switch (dampB_.size()) {
+    case 1: lineOutputs<1>(m); break;
+    case 2: lineOutputs<2>(m); break;
+    default: lineOutputs<3>(m); break;
+  }
+  // Line inputs: the working matrix times the outputs, summed in line order for every sample.
+  float* mixed = mixed_.data();
+  const float* w = working_.data();
+  for (int j = 0; j < g; ++j) {
+    std::fill(mixed, mixed + m, 0.0f);
+    for (int k = 0; k < g; ++k) {
+      const float weight = w[j * g + k];
+      const float* out = &lineOut_[static_cast<size_t>(k) * kMaxChunk];
+      for (int t = 0; t < m; ++t) mixed[t] += weight * out[t];
     }
-    inOut[i] = left;
-    right[i] = rightOut;
+    float* buffer = buffers_[j].data();
+    const int mask = bufferMask_[j];
+    const int write = bufferWrite_[j];
+    const float gain = inputGain_[j];
+    for (int t = 0; t < m; ++t) buffer[(write + t) & mask] = gain * inOut[t] + mixed[t];
+    bufferWrite_[j] = (write + m) & mask;
+  }
+  // The two outputs, summed in line order.
+  std::fill(inOut, inOut + m, 0.0f);
+  std::fill(right, right + m, 0.0f);
+  for (int j = 0; j < g; ++j) {
+    const float* out = &lineOut_[static_cast<size_t>(j) * kMaxChunk];
+    const float wl = leftWeight_[j], wr = rightWeight_[j];
+    for (int t = 0; t < m; ++t) {
+      inOut[t] += wl * out[t];
+      right[t] += wr * out[t];
+    }
   }
 }
 

@@ -48,8 +48,17 @@ class cDiffusion : public cProcessor {
   // Mono in (inOut), left out into inOut, right out into right.
   void process(float* inOut, float* right, int n);
 
+  static constexpr int kMaxChunk = 256;
+
  private:
   void turnMatrixStep();
+  // Samples from now until the matrix step that swaps in the next matrices (that sample included).
+  long long samplesToSwap() const;
+  // m samples during which no line reads what another sample of the same stretch writes and the
+  // working matrix stays as it is: line outputs, then line inputs, then the two outputs.
+  void processStretch(float* inOut, float* right, int m);
+  template <int Taps>
+  void lineOutputs(int m);
 
   int lines_ = 0;
   std::vector<int> delay_;
@@ -73,6 +82,12 @@ class cDiffusion : public cProcessor {
   int cursorRow_ = 0;
   int cursorColumn_ = 0;
   int pause_ = 0;
+
+  // The shortest distance, over all lines and filter taps, between a read and a write of the same
+  // line; a stretch may be that long.
+  int longestStretch_ = 1;
+  std::vector<float> lineOut_;  // kMaxChunk outputs per line
+  std::vector<float> mixed_;    // kMaxChunk
 };
 
 }  // namespace fx

@@ -82,6 +82,12 @@ class cReso4PoleLP : public cProcessor {
   void setCutoff(double cutoff);
   double cutoff() const { return cutoff_; }
   void process(const float* src, float* dst, int n) { line_.process(src, dst, n); }
+  // Both channels' filters in one loop.
+  static void processPair(cReso4PoleLP& left, const float* srcLeft, float* dstLeft, cReso4PoleLP& right,
+                          const float* srcRight, float* dstRight, int n) {
+    cFilterLine::processPair({&left.line_, srcLeft, dstLeft, 0, 1.0, false},
+                             {&right.line_, srcRight, dstRight, 0, 1.0, false}, n);
+  }
 
  private:
   double cutoff_ = 0.0;

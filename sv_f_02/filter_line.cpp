@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numbers>
+#include <utility>
 
 namespace fx {
 
@@ -80,15 +82,142 @@ float cFilterLine::step(float x) {
   return y;
 }
 
-void cFilterLine::process(const float* src, float* dst, int n, int delay, double gain, bool add) {
+template <int N>
+void cFilterLine::run(const float* src, float* dst, int n, int delay, double gain, bool add) {
+  // Input and output histories share length and position.
+  float b[N], a[N];
+  for (int k = 0; k < N; ++k) {
+    b[k] = b_[k];
+    a[k] = a_[k];
+  }
+  const float inverseA0 = inverseA0_;
+  float* in = input_.data();
+  float* out = output_.data();
+  const int mask = input_.mask();
+  int w = input_.writeIndex();
   for (int i = 0; i < n; ++i) {
-    float x = src[i];
-    float y = compute(x);
+    const float x = src[i];
+    float y = b[0] * x;
+    for (int k = 1; k < N; ++k) y += b[k] * in[(w - k) & mask] - a[k] * out[(w - k) & mask];
+    y *= inverseA0;
     // Read before the write: a history exactly `delay` long still holds the output of `delay` samples ago.
-    float passed = delay > 0 ? output_.ago(delay) : y;
+    const float passed = delay > 0 ? out[(w - delay) & mask] : y;
+    in[w] = x;
+    out[w] = y;
+    w = (w + 1) & mask;
+    const float value = static_cast<float>(gain * passed);
+    dst[i] = add ? dst[i] + value : value;
+  }
+  input_.setWriteIndex(w);
+  output_.setWriteIndex(w);
+}
+
+namespace {
+
+// One line's coefficients and history positions held in registers for a loop.
+template <int N>
+struct LineKernel {
+  float b[N], a[N];
+  float inverseA0, gain;
+  float* in;
+  float* out;
+  int mask, w, delay;
+  const float* src;
+  float* dst;
+  bool add;
+  double gainD;
+
+  float step(int i) {
+    const float x = src[i];
+    float y = b[0] * x;
+    for (int k = 1; k < N; ++k) y += b[k] * in[(w - k) & mask] - a[k] * out[(w - k) & mask];
+    y *= inverseA0;
+    const float passed = delay > 0 ? out[(w - delay) & mask] : y;
+    in[w] = x;
+    out[w] = y;
+    w = (w + 1) & mask;
+    return static_cast<float>(gainD * passed);
+  }
+};
+
+}  // namespace
+
+template <int N1, int N2>
+void cFilterLine::runPair(const Job& first, const Job& second, int n) {
+  auto load = [](const Job& job, auto& k) {
+    cFilterLine& line = *job.line;
+    for (size_t i = 0; i < std::size(k.b); ++i) {
+      k.b[i] = line.b_[i];
+      k.a[i] = line.a_[i];
+    }
+    k.inverseA0 = line.inverseA0_;
+    k.in = line.input_.data();
+    k.out = line.output_.data();
+    k.mask = line.input_.mask();
+    k.w = line.input_.writeIndex();
+    k.delay = job.delay;
+    k.src = job.src;
+    k.dst = job.dst;
+    k.add = job.add;
+    k.gainD = job.gain;
+  };
+  LineKernel<N1> one;
+  LineKernel<N2> two;
+  load(first, one);
+  load(second, two);
+  for (int i = 0; i < n; ++i) {
+    const float v1 = one.step(i);
+    const float v2 = two.step(i);
+    one.dst[i] = one.add ? one.dst[i] + v1 : v1;
+    two.dst[i] = two.add ? two.dst[i] + v2 : v2;
+  }
+  for (auto [line, w] : {std::pair{first.line, one.w}, std::pair{second.line, two.w}}) {
+    line->input_.setWriteIndex(w);
+    line->output_.setWriteIndex(w);
+  }
+}
+
+void cFilterLine::processPair(const Job& first, const Job& second, int n) {
+  const int n1 = static_cast<int>(first.line->b_.size()), n2 = static_cast<int>(second.line->b_.size());
+  // Lines writing where the other reads would see each other's samples early; run them apart.
+  const bool apart = first.dst == second.src || second.dst == first.src || first.dst == second.dst;
+  if (!apart && n1 == 5 && n2 == 5) {
+    runPair<5, 5>(first, second, n);
+    return;
+  }
+  if (!apart && n1 <= 3 && n2 <= 3) {
+    switch (n1 * 4 + n2) {
+      case 5: runPair<1, 1>(first, second, n); return;
+      case 6: runPair<1, 2>(first, second, n); return;
+      case 7: runPair<1, 3>(first, second, n); return;
+      case 9: runPair<2, 1>(first, second, n); return;
+      case 10: runPair<2, 2>(first, second, n); return;
+      case 11: runPair<2, 3>(first, second, n); return;
+      case 13: runPair<3, 1>(first, second, n); return;
+      case 14: runPair<3, 2>(first, second, n); return;
+      case 15: runPair<3, 3>(first, second, n); return;
+      default: break;
+    }
+  }
+  first.line->process(first.src, first.dst, n, first.delay, first.gain, first.add);
+  second.line->process(second.src, second.dst, n, second.delay, second.gain, second.add);
+}
+
+void cFilterLine::process(const float* src, float* dst, int n, int delay, double gain, bool add) {
+  switch (b_.size()) {
+    case 1: run<1>(src, dst, n, delay, gain, add); return;
+    case 2: run<2>(src, dst, n, delay, gain, add); return;
+    case 3: run<3>(src, dst, n, delay, gain, add); return;
+    case 5: run<5>(src, dst, n, delay, gain, add); return;
+    default: break;
+  }
+  for (int i = 0; i < n; ++i) {
+    const float x = src[i];
+    const float y = compute(x);
+    const float passed = delay > 0 ? output_.ago(delay) : y;
     input_.push(x);
     output_.push(y);
-    float value = static_cast<float>(gain * passed);
+    const float value = static_cast<float>(gain * passed);
     dst[i] = add ? dst[i] + value : value;
   }
 }

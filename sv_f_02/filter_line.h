@@ -23,6 +23,11 @@ class cDelayLine : public cProcessor {
     data_[write_] = value;
     write_ = (write_ + 1) & mask_;
   }
+  // Raw access for loops that keep the position in a register.
+  float* data() { return data_.data(); }
+  int mask() const { return mask_; }
+  int writeIndex() const { return write_; }
+  void setWriteIndex(int index) { write_ = index & mask_; }
 
  private:
   std::vector<float> data_;
@@ -55,8 +60,23 @@ class cFilterLine : public cProcessor {
   void process(const float* src, float* dst, int n, int delay = 0, double gain = 1.0, bool add = false);
   float step(float x);
 
+  // Two independent lines in one loop, so their recursions overlap; the same results as two calls.
+  struct Job {
+    cFilterLine* line;
+    const float* src;
+    float* dst;
+    int delay;
+    double gain;
+    bool add;
+  };
+  static void processPair(const Job& first, const Job& second, int n);
+
  private:
   float compute(float x) const;
+  template <int N>
+  void run(const float* src, float* dst, int n, int delay, double gain, bool add);
+  template <int N1, int N2>
+  static void runPair(const Job& first, const Job& second, int n);
 
   std::vector<float> b_;
   std::vector<float> a_;

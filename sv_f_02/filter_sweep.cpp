@@ -34,8 +34,7 @@ void FilterSweep::process(const SweepSettings& settings, float* left, float* rig
                           float* scratchRight, int n) {
   if (!left_ || !right_) return;
   if (settings.moving == 0.0f) {
-    left_->process(left, scratchLeft, n);
-    right_->process(right, scratchRight, n);
+    cReso4PoleLP::processPair(*left_, left, scratchLeft, *right_, right, scratchRight, n);
   } else {
     const double lo = settings.lowest;
     const double half = 0.5 * std::log(static_cast<double>(settings.highest) / lo);
@@ -46,8 +45,8 @@ void FilterSweep::process(const SweepSettings& settings, float* left, float* rig
       const double used = std::min(cutoff, kSampleRate / 2.0);
       left_->setCutoff(used);
       right_->setCutoff(used);
-      left_->process(left + start, scratchLeft + start, length);
-      right_->process(right + start, scratchRight + start, length);
+      cReso4PoleLP::processPair(*left_, left + start, scratchLeft + start, *right_, right + start,
+                                scratchRight + start, length);
       samples_ += length;
     }
     if (cutoff >= 0.0) frozenCutoff_ = static_cast<int>(std::min(cutoff, static_cast<double>(INT_MAX)));

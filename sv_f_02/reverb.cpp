@@ -124,8 +124,8 @@ void cReverb::process(float* left, float* right, float* scratchLeft, float* scra
   direct_[1].process(right, scratchLeft, scratchRight, n, true);
 
   early_->process(left, right, workLeft, workRight, n);
-  earlyFilter_[0].process(workLeft, workLeft, n);
-  earlyFilter_[1].process(workRight, workRight, n);
+  cFilterLine::processPair({&earlyFilter_[0], workLeft, workLeft, 0, 1.0, false},
+                           {&earlyFilter_[1], workRight, workRight, 0, 1.0, false}, n);
   for (int i = 0; i < n; ++i) {
     scratchLeft[i] += workLeft[i];
     scratchRight[i] += workRight[i];
@@ -133,8 +133,8 @@ void cReverb::process(float* left, float* right, float* scratchLeft, float* scra
   }
 
   late_->process(workLeft, workRight, n);
-  lateFilter_[0].process(workLeft, scratchLeft, n, 0, 1.0, true);
-  lateFilter_[1].process(workRight, scratchRight, n, 0, 1.0, true);
+  cFilterLine::processPair({&lateFilter_[0], workLeft, scratchLeft, 0, 1.0, true},
+                           {&lateFilter_[1], workRight, scratchRight, 0, 1.0, true}, n);
 
   const float gain = outputGain_;
   for (int i = 0; i < n; ++i) {

@@ -12,10 +12,13 @@ cEarlyReflections::cEarlyReflections(std::vector<Tap> taps) : taps_(std::move(ta
   int longest = 0;
   for (const Tap& tap : taps_)
     for (int d : tap.delay) longest = std::max(longest, d);
-  int length = powerOfTwoAtLeast(longest);
-  left_.assign(length, 0.0f);
-  right_.assign(length, 0.0f);
-  mask_ = length - 1;
+  length_ = powerOfTwoAtLeast(longest);
+  for (Tap& tap : taps_)
+    for (int& d : tap.delay) d &= length_ - 1;
+  const int stored = powerOfTwoAtLeast(static_cast<long long>(length_) + kStretch);
+  left_.assign(stored, 0.0f);
+  right_.assign(stored, 0.0f);
+  mask_ = stored - 1;
 }
 
 void cEarlyReflections::reset() {
@@ -28,20 +31,28 @@ void cEarlyReflections::process(const float* inLeft, const float* inRight, float
   const float* hl = left_.data();
   const float* hr = right_.data();
   const int mask = mask_;
-  int w = write_;
-  for (int i = 0; i < n; ++i) {
-    left_[w] = inLeft[i];
-    right_[w] = inRight[i];
-    float sumLeft = 0.0f, sumRight = 0.0f;
-    for (const Tap& tap : taps_) {
-      sumLeft += hl[(w - tap.delay[0]) & mask] * tap.gain[0] + hr[(w - tap.delay[2]) & mask] * tap.gain[2];
-      sumRight += hl[(w - tap.delay[1]) & mask] * tap.gain[1] + hr[(w - tap.delay[3]) & mask] * tap.gain[3];
+  for (int done = 0; done < n; done += kStretch) {
+    const int m = std::min(kStretch, n - done);
+    const int w = write_;
+    for (int t = 0; t < m; ++t) {
+      left_[(w + t) & mask] = inLeft[done + t];
+      right_[(w + t) & mask] = inRight[done + t];
     }
-    outLeft[i] = sumLeft;
-    outRight[i] = sumRight;
-    w = (w + 1) & mask;
+    float* outL = outLeft + done;
+    float* outR = outRight + done;
+    std::fill(outL, outL + m, 0.0f);
+    std::fill(outR, outR + m, 0.0f);
+    // Tap after tap, each sample's sums grow in the same order as they would sample by sample.
+    for (const Tap& tap : taps_) {
+      const int ll = w - tap.delay[0], lr = w - tap.delay[1], rl = w - tap.delay[2], rr = w - tap.delay[3];
+      const float gll = tap.gain[0], glr = tap.gain[1], grl = tap.gain[2], grr = tap.gain[3];
+      for (int t = 0; t < m; ++t) {
+        outL[t] += hl[(ll + t) & mask] * gll + hr[(rl + t) & mask] * grl;
+        outR[t] += hl[(lr + t) & mask] * glr + hr[(rr + t) & mask] * grr;
+      }
+    }
+    write_ = (w + m) & mask;
   }
-  write_ = w;
 }
 
 double headShadowPole(double direction) {
@@ -92,8 +103,8 @@ void cPan3D::configure(double azimuth, double distance) {
 }
 
 void cPan3D::process(const float* src, float* left, float* right, int n, bool add) {
-  lines_[0].process(src, left, n, ears_[0].delay, ears_[0].gain, add);
-  lines_[1].process(src, right, n, ears_[1].delay, ears_[1].gain, add);
+  cFilterLine::processPair({&lines_[0], src, left, ears_[0].delay, ears_[0].gain, add},
+                           {&lines_[1], src, right, ears_[1].delay, ears_[1].gain, add}, n);
 }
 
 }  // namespace fx

@@ -22,12 +22,17 @@ class cEarlyReflections : public cProcessor {
   std::string name() const override { return "cEarlyReflections<float>"; }
   void reset() override;
   const std::vector<Tap>& taps() const { return taps_; }
-  int historyLength() const { return static_cast<int>(left_.size()); }
+  // The length the reflections are defined with: the power of two not below the longest delay.
+  int historyLength() const { return length_; }
 
   void process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int n);
 
  private:
+  // Inputs are written a stretch at a time, so the stored history is longer than historyLength() by a
+  // stretch; delays are taken modulo historyLength(), as a history of exactly that length reads them.
+  static constexpr int kStretch = 1024;
   std::vector<Tap> taps_;
+  int length_ = 1;
   std::vector<float> left_;
   std::vector<float> right_;
   int mask_ = 0;

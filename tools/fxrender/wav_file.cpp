@@ -93,7 +93,12 @@ std::optional<StereoAudio> readWav(const std::string& path, std::string& error) 
     error = "cannot open " + path;
     return std::nullopt;
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0);
+  std::vector<uint8_t> bytes(size > 0 ? static_cast<size_t>(size) : 0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
   return parseWav(bytes.data(), bytes.size(), error);
 }
 
@@ -103,7 +108,6 @@ bool writeWav(const std::string& path, const StereoAudio& audio, bool asFloat) {
   const uint64_t dataBytes = static_cast<uint64_t>(frames) * 2 * bytesPerSample;
   if (dataBytes > 0xffffffffu - 36) return false;
   std::string out;
-  out.reserve(44 + dataBytes);
   out += "RIFF";
   put32(out, static_cast<uint32_t>(36 + dataBytes));
   out += "WAVEfmt ";
@@ -116,16 +120,19 @@ bool writeWav(const std::string& path, const StereoAudio& audio, bool asFloat) {
   put16(out, static_cast<uint16_t>(8 * bytesPerSample));
   out += "data";
   put32(out, static_cast<uint32_t>(dataBytes));
+  const size_t header = out.size();
+  out.resize(header + dataBytes);
+  uint8_t* p = reinterpret_cast<uint8_t*>(out.data()) + header;
   for (size_t f = 0; f < frames; ++f) {
     for (float v : {audio.left[f], audio.right[f]}) {
+      uint32_t word;
       if (asFloat) {
-        uint32_t bits;
-        std::memcpy(&bits, &v, 4);
-        put32(out, bits);
+        std::memcpy(&word, &v, 4);
       } else {
-        float scaled = v == v ? std::nearbyint(std::clamp(v, -1.0f, 1.0f) * 32767.0f) : 0.0f;
-        put16(out, static_cast<uint16_t>(static_cast<int16_t>(scaled)));
+        const float scaled = v == v ? std::nearbyint(std::clamp(v, -1.0f, 1.0f) * 32767.0f) : 0.0f;
+        word = static_cast<uint16_t>(static_cast<int16_t>(scaled));
       }
+      for (int i = 0; i < bytesPerSample; ++i) *p++ = static_cast<uint8_t>(word >> (8 * i));
     }
   }
   std::ofstream file(path, std::ios::binary);
