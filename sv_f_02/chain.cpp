@@ -24,37 +24,12 @@ RandomSource& libraryRandom() {
   return source;
 }
 
-namespace {
-
-enum Stage { kEqualiser, kReverb, kWidener, kSweep, kComb, kEcho, kToneShaper, kResonant, kStageCount };
-
-struct Chain {
-  // Settings that keep their values across Close and a later Init.
-  Equaliser equaliser;
-  SweepSettings sweepSettings;
-  int widenerAmount = 0;
-
-  int blockSize = 0;
-  std::vector<float> scratchLeft;
-  std::vector<float> scratchRight;
-  int stageSwitch[kStageCount] = {};
-
-  std::unique_ptr<cReverb> reverb;
-  std::unique_ptr<cStereowide> widener;
-  FilterSweep sweep;
-
-  // Per-channel objects that live as long as the library.
-  cFeedbackDelay comb[2];
-  cFeedbackDelay echo[2];
-  cToneShaper tone[2];
-  cResoFilterBank resonant[2];
-  cSoftClip clipper;
-};
-
 Chain& chain() {
   static Chain instance;
   return instance;
 }
+
+namespace {
 
 // The reverb tables are read from "constants.dat" in the folder that is current when the library is loaded;
 // a file that was missing then is looked for again in the current folder when the reverb is built.

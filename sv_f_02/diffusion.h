@@ -44,6 +44,11 @@ class cDiffusion : public cProcessor {
   float leftWeight(int line) const { return leftWeight_[line]; }
   float rightWeight(int line) const { return rightWeight_[line]; }
   const std::vector<float>& matrix() const { return base_; }
+  const std::vector<float>& dampingB() const { return dampB_; }
+  const std::vector<float>& dampingA() const { return dampA_; }
+  float rotationCos(int pair) const { return cosine_[pair]; }
+  float rotationSin(int pair) const { return sine_[pair]; }
+  int pause() const { return pause_; }
 
   // Mono in (inOut), left out into inOut, right out into right.
   void process(float* inOut, float* right, int n);
