@@ -5,7 +5,8 @@ CMAKE_FLAGS ?=
 
 # Debian packages the build, tests, fuzzing and benchmarks need.
 PACKAGES := build-essential cmake pkg-config clang libclang-rt-14-dev \
-	googletest libgtest-dev libgmock-dev libbenchmark-dev
+	googletest libgtest-dev libgmock-dev libbenchmark-dev \
+	sox
 
 .PHONY: deps build test demo bench fuzz clean
 

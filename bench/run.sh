@@ -5,7 +5,7 @@ build=${1:-build-bench}
 shopt -s nullglob
 ran=0
 for bench in "$build"/bench/*; do
-  [ -x "$bench" ] || continue
+  [ -f "$bench" ] && [ -x "$bench" ] || continue
   echo "== $(basename "$bench")"
   "$bench"
   ran=$((ran + 1))

@@ -143,23 +143,11 @@ void runStages(Chain& c, float* left, float* right, int n) {
   float* sl = c.scratchLeft.data();
   float* sr = c.scratchRight.data();
   const int* on = c.stageSwitch;
-  if (on[kComb]) {
-    c.comb[0].process(left, n);
-    c.comb[1].process(right, n);
-  }
-  if (on[kToneShaper]) {
-    c.tone[0].process(left, n);
-    c.tone[1].process(right, n);
-  }
+  if (on[kComb]) cFeedbackDelay::processPair(c.comb[0], left, c.comb[1], right, n);
+  if (on[kToneShaper]) cToneShaper::processPair(c.tone[0], left, c.tone[1], right, n);
   if (on[kSweep]) c.sweep.process(c.sweepSettings, left, right, sl, sr, n);
-  if (on[kEcho]) {
-    c.echo[0].process(left, n);
-    c.echo[1].process(right, n);
-  }
-  if (on[kResonant]) {
-    c.resonant[0].process(left, n);
-    c.resonant[1].process(right, n);
-  }
+  if (on[kEcho]) cFeedbackDelay::processPair(c.echo[0], left, c.echo[1], right, n);
+  if (on[kResonant]) cResoFilterBank::processPair(c.resonant[0], left, c.resonant[1], right, n);
   if (on[kReverb] && c.reverb) c.reverb->process(left, right, sl, sr, n);
   if (on[kEqualiser]) c.equaliser.process(left, right, n);
   if (on[kWidener] && c.widener) c.widener->process(left, right, n, c.widenerAmount);

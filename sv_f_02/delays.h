@@ -15,6 +15,9 @@ class cFeedbackDelay {
   // Zeros the buffer; position, delay, wet share and the last delayed value stay.
   void clear();
   void process(float* samples, int n);
+  // Both channels' delays in one loop; the same results as two calls.
+  static void processPair(cFeedbackDelay& left, float* leftSamples, cFeedbackDelay& right, float* rightSamples,
+                          int n);
 
   void setDelayTarget(float samples) { delayTarget_ = samples; }
   void setWetTarget(float share) { wetTarget_ = share; }
@@ -24,6 +27,7 @@ class cFeedbackDelay {
   float wet() const { return wet_; }
 
  private:
+  struct Runner;
   std::vector<float> buffer_;
   int mask_ = 0;
   int write_ = 0;

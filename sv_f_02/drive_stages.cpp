@@ -13,23 +13,39 @@ float limitToHalfPi(float t) { return std::clamp(t, -kHalfPi, kHalfPi); }
 }  // namespace
 
 void cToneShaper::process(float* samples, int n) {
-  const float a = a_;
-  const float drive = y_;
-  const float norm = drive < 1.0f ? drive : std::sqrt(drive);
-  float z = z_;
-  if (a < 1.0f) {
-    const float rest = 1.0f - a;
-    for (int i = 0; i < n; ++i) {
-      z = a * (samples[i] + kDenormalGuard) + rest * z;
-      samples[i] = std::sin(limitToHalfPi(z * drive)) / norm;
-    }
-  } else {
-    for (int i = 0; i < n; ++i) {
-      z = samples[i] + kDenormalGuard;
-      samples[i] = std::sin(limitToHalfPi(z * drive)) / norm;
-    }
+  float* none = nullptr;
+  processPair(*this, samples, *this, none, n);
+}
+
+void cToneShaper::processPair(cToneShaper& left, float* leftSamples, cToneShaper& right, float* rightSamples,
+                              int n) {
+  // Both channels in one loop when there are two: their smoothers are independent recursions.
+  auto runner = [](cToneShaper& shaper) {
+    struct {
+      float a, rest, drive, norm, z;
+      bool smooth;
+      float step(float x) {
+        const float s = x + kDenormalGuard;
+        z = smooth ? a * s + rest * z : s;
+        return std::sin(limitToHalfPi(z * drive)) / norm;
+      }
+    } r{shaper.a_, 1.0f - shaper.a_, shaper.y_, shaper.y_ < 1.0f ? shaper.y_ : std::sqrt(shaper.y_), shaper.z_,
+        shaper.a_ < 1.0f};
+    return r;
+  };
+  auto l = runner(left);
+  if (rightSamples == nullptr || &left == &right) {
+    for (int i = 0; i < n; ++i) leftSamples[i] = l.step(leftSamples[i]);
+    left.z_ = l.z;
+    return;
   }
-  z_ = z;
+  auto r = runner(right);
+  for (int i = 0; i < n; ++i) {
+    leftSamples[i] = l.step(leftSamples[i]);
+    rightSamples[i] = r.step(rightSamples[i]);
+  }
+  left.z_ = l.z;
+  right.z_ = r.z;
 }
 
 std::shared_ptr<const cResoFilterBank::Table> cResoFilterBank::buildTable() {
@@ -56,34 +72,82 @@ void cResoFilterBank::setUp(std::shared_ptr<const Table> table) {
   write_ = 0;
 }
 
+// One filter's state held in registers across a loop; the last four inputs and outputs shift through
+// registers rather than the circular histories, which get them back at the end.
+struct cResoFilterBank::Runner {
+  explicit Runner(cResoFilterBank& owner)
+      : self(owner), rows(owner.table_->data()), w(owner.write_), last(owner.lastOutput_),
+        position(owner.position_), drive(owner.drive_), wet(owner.wet_), k(owner.k_),
+        targetPosition(owner.targetPosition_), targetDrive(owner.targetDrive_), targetWet(owner.targetWet_) {
+    for (int j = 1; j <= 4; ++j) {
+      in[j] = owner.inputHistory_[(w - j) & 7];
+      out[j] = owner.outputHistory_[(w - j) & 7];
+    }
+  }
+  ~Runner() {
+    for (int j = 1; j <= 4; ++j) {
+      self.inputHistory_[(w - j) & 7] = in[j];
+      self.outputHistory_[(w - j) & 7] = out[j];
+    }
+    self.write_ = static_cast<uint16_t>(w);
+    self.lastOutput_ = last;
+    self.position_ = position;
+    self.drive_ = drive;
+    self.wet_ = wet;
+  }
+
+  float step(float x) {
+    position = static_cast<float>(0.999 * position + 0.001 * targetPosition);
+    const Row& row = rows[std::clamp(static_cast<int>(position), 0, kRows - 1)];
+    const float u = x - last * k + kDenormalGuard;
+    float y = row.b[0] * u;
+    for (int j = 1; j <= 4; ++j) y += row.b[j] * in[j] - row.a[j] * out[j];
+    y *= row.inverseA0;
+    last = y;
+    in[4] = in[3], in[3] = in[2], in[2] = in[1], in[1] = u;
+    out[4] = out[3], out[3] = out[2], out[2] = out[1], out[1] = y;
+    if (drive > 0.2f) {
+      // The drive glides to its target and then rests; its root is worked out only while it moves.
+      if (drive != rootOf) {
+        rootOf = drive;
+        root = std::sqrt(drive);
+      }
+      const float s = std::sin(limitToHalfPi(y * drive));
+      y = drive >= 1.0f ? s / root : s / drive;
+    }
+    if (wet < 1.0f) y = wet * y + (1.0f - wet) * x;
+    w = (w + 1) & 7;
+    wet = static_cast<float>(0.001 * targetWet + 0.999 * wet);
+    drive = static_cast<float>(0.999 * drive + 0.001 * targetDrive);
+    return y;
+  }
+
+  cResoFilterBank& self;
+  const Row* rows;
+  int w;
+  float last, position, drive, wet;
+  const float k, targetPosition, targetDrive, targetWet;
+  float in[5], out[5];
+  float rootOf = -1.0f, root = 0.0f;
+};
+
 void cResoFilterBank::process(float* samples, int n) {
   if (!table_) return;
-  const Row* rows = table_->data();
+  Runner run(*this);
+  for (int i = 0; i < n; ++i) samples[i] = run.step(samples[i]);
+}
+
+void cResoFilterBank::processPair(cResoFilterBank& left, float* leftSamples, cResoFilterBank& right,
+                                  float* rightSamples, int n) {
+  if (!left.table_ || !right.table_ || &left == &right) {
+    left.process(leftSamples, n);
+    right.process(rightSamples, n);
+    return;
+  }
+  Runner l(left), r(right);
   for (int i = 0; i < n; ++i) {
-    const float x = samples[i];
-    position_ = static_cast<float>(0.999 * position_ + 0.001 * targetPosition_);
-    const int index = std::clamp(static_cast<int>(position_), 0, kRows - 1);
-    const Row& row = rows[index];
-    const int w = write_;
-    const float u = x - lastOutput_ * k_ + kDenormalGuard;
-    inputHistory_[w] = u;
-    float out = row.b[0] * u;
-    for (int j = 1; j <= 4; ++j)
-      out += row.b[j] * inputHistory_[(w - j) & 7] - row.a[j] * outputHistory_[(w - j) & 7];
-    out *= row.inverseA0;
-    lastOutput_ = out;
-    outputHistory_[w] = out;
-    const float drive = drive_;
-    if (drive > 0.2f) {
-      float s = std::sin(limitToHalfPi(out * drive));
-      out = drive >= 1.0f ? s / std::sqrt(drive) : s / drive;
-    }
-    const float wet = wet_;
-    if (wet < 1.0f) out = wet * out + (1.0f - wet) * x;
-    write_ = static_cast<uint16_t>((w + 1) & 7);
-    wet_ = static_cast<float>(0.001 * targetWet_ + 0.999 * wet);
-    drive_ = static_cast<float>(0.999 * drive + 0.001 * targetDrive_);
-    samples[i] = out;
+    leftSamples[i] = l.step(leftSamples[i]);
+    rightSamples[i] = r.step(rightSamples[i]);
   }
 }
 

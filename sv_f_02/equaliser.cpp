@@ -107,36 +107,63 @@ void Equaliser::clearHistories() {
   for (int s = 0; s < 2 * bandCount_ && s < 2 * kMaxBands; ++s) states_[s] = State{};
 }
 
-void Equaliser::runBand(const BiquadCoefficients& c, State& leftState, State& rightState, float* left,
-                        float* right, int n) {
-  // Both channels in one loop: two independent recursions keep the pipeline busy.
-  const float b0 = c.b0, b1 = c.b1, b2 = c.b2, a1 = c.a1, a2 = c.a2;
-  float lx1 = leftState.x1, lx2 = leftState.x2, ly1 = leftState.y1, ly2 = leftState.y2;
-  float rx1 = rightState.x1, rx2 = rightState.x2, ry1 = rightState.y1, ry2 = rightState.y2;
-  for (int i = 0; i < n; ++i) {
-    const float lx = left[i];
-    const float rx = right[i];
-    const float ly = b0 * lx + b1 * lx1 + b2 * lx2 - a1 * ly1 - a2 * ly2;
-    const float ry = b0 * rx + b1 * rx1 + b2 * rx2 - a1 * ry1 - a2 * ry2;
-    lx2 = lx1;
-    lx1 = lx;
-    ly2 = ly1;
-    ly1 = ly;
-    rx2 = rx1;
-    rx1 = rx;
-    ry2 = ry1;
-    ry1 = ry;
-    left[i] = ly;
-    right[i] = ry;
+namespace {
+
+// One band on one channel, with its state in registers.
+struct BandRunner {
+  float b0, b1, b2, a1, a2;
+  float x1, x2, y1, y2;
+  float step(float x) {
+    const float y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
   }
-  leftState = State{lx1, lx2, ly1, ly2};
-  rightState = State{rx1, rx2, ry1, ry2};
-}
+};
+
+}  // namespace
 
 void Equaliser::process(float* left, float* right, int n) {
-  for (int i = 0; i < bandCount_ && i < kMaxBands; ++i) {
-    if (gain_[i] == 0.5f) continue;
-    runBand(coefficients_[i], states_[2 * i], states_[2 * i + 1], left, right, n);
+  // The bands that are not neutral, in order.
+  int active[kMaxBands];
+  int count = 0;
+  for (int i = 0; i < bandCount_ && i < kMaxBands; ++i)
+    if (gain_[i] != 0.5f) active[count++] = i;
+
+  auto runner = [this](int band, int slot) {
+    const BiquadCoefficients& c = coefficients_[band];
+    const State& s = states_[slot];
+    return BandRunner{c.b0, c.b1, c.b2, c.a1, c.a2, s.x1, s.x2, s.y1, s.y2};
+  };
+  auto keep = [this](const BandRunner& r, int slot) { states_[slot] = State{r.x1, r.x2, r.y1, r.y2}; };
+
+  // Two bands and both channels per loop: four recursions that the processor can overlap, each sample
+  // still passing the bands in order.
+  int k = 0;
+  for (; k + 1 < count; k += 2) {
+    const int first = active[k], second = active[k + 1];
+    BandRunner l1 = runner(first, 2 * first), r1 = runner(first, 2 * first + 1);
+    BandRunner l2 = runner(second, 2 * second), r2 = runner(second, 2 * second + 1);
+    for (int i = 0; i < n; ++i) {
+      left[i] = l2.step(l1.step(left[i]));
+      right[i] = r2.step(r1.step(right[i]));
+    }
+    keep(l1, 2 * first);
+    keep(r1, 2 * first + 1);
+    keep(l2, 2 * second);
+    keep(r2, 2 * second + 1);
+  }
+  if (k < count) {
+    const int band = active[k];
+    BandRunner l = runner(band, 2 * band), r = runner(band, 2 * band + 1);
+    for (int i = 0; i < n; ++i) {
+      left[i] = l.step(left[i]);
+      right[i] = r.step(right[i]);
+    }
+    keep(l, 2 * band);
+    keep(r, 2 * band + 1);
   }
 }
 

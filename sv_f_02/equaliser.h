@@ -42,8 +42,6 @@ class Equaliser {
   struct State {
     float x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   };
-  static void runBand(const BiquadCoefficients& c, State& leftState, State& rightState, float* left,
-                      float* right, int n);
 
   int bandCount_ = 10;
   std::array<float, kMaxBands> frequency_{};

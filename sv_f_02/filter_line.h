@@ -70,6 +70,9 @@ class cFilterLine : public cProcessor {
     bool add;
   };
   static void processPair(const Job& first, const Job& second, int n);
+  // Four lines of at most three coefficients in one loop: the first two write their dst, the last two add
+  // theirs to it (a third job's dst must be the first's, the fourth's the second's).
+  static bool processFour(const Job& first, const Job& second, const Job& third, const Job& fourth, int n);
 
  private:
   float compute(float x) const;

@@ -120,8 +120,7 @@ void cReverb::process(float* left, float* right, float* scratchLeft, float* scra
   float* workLeft = workLeft_.data();
   float* workRight = workRight_.data();
 
-  direct_[0].process(left, scratchLeft, scratchRight, n, false);
-  direct_[1].process(right, scratchLeft, scratchRight, n, true);
+  cPan3D::processBoth(direct_[0], left, direct_[1], right, scratchLeft, scratchRight, n);
 
   early_->process(left, right, workLeft, workRight, n);
   cFilterLine::processPair({&earlyFilter_[0], workLeft, workLeft, 0, 1.0, false},

@@ -107,4 +107,16 @@ void cPan3D::process(const float* src, float* left, float* right, int n, bool ad
                            {&lines_[1], src, right, ears_[1].delay, ears_[1].gain, add}, n);
 }
 
+void cPan3D::processBoth(cPan3D& a, const float* leftIn, cPan3D& b, const float* rightIn, float* left,
+                         float* right, int n) {
+  using Job = cFilterLine::Job;
+  if (cFilterLine::processFour(Job{&a.lines_[0], leftIn, left, a.ears_[0].delay, a.ears_[0].gain, false},
+                               Job{&a.lines_[1], leftIn, right, a.ears_[1].delay, a.ears_[1].gain, false},
+                               Job{&b.lines_[0], rightIn, left, b.ears_[0].delay, b.ears_[0].gain, true},
+                               Job{&b.lines_[1], rightIn, right, b.ears_[1].delay, b.ears_[1].gain, true}, n))
+    return;
+  a.process(leftIn, left, right, n, false);
+  b.process(rightIn, left, right, n, true);
+}
+
 }  // namespace fx

@@ -57,6 +57,9 @@ class cPan3D : public cProcessor {
 
   // The left-ear path into `left`, the right-ear path into `right`, added or replacing.
   void process(const float* src, float* left, float* right, int n, bool add);
+  // Both speakers into the two ears' outputs (replacing them) in one loop.
+  static void processBoth(cPan3D& leftSpeaker, const float* leftIn, cPan3D& rightSpeaker, const float* rightIn,
+                          float* left, float* right, int n);
 
  private:
   double headRadius_ = 0.085;

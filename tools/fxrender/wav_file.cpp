@@ -72,16 +72,15 @@ std::optional<StereoAudio> parseWav(const uint8_t* data, size_t size, std::strin
   audio.left.resize(frames);
   audio.right.resize(frames);
   for (size_t f = 0; f < frames; ++f) {
-    for (int ch = 0; ch < 2; ++ch) {
-      const uint8_t* p = samples + (f * channels + std::min(ch, channels - 1)) * bytesPerSample;
-      float v;
-      if (float32) {
-        uint32_t bitsValue = le32(p);
-        std::memcpy(&v, &bitsValue, 4);
-      } else {
-        v = static_cast<int16_t>(le16(p)) / 32768.0f;
-      }
-      (ch == 0 ? audio.left : audio.right)[f] = v;
+    const uint8_t* p = samples + f * channels * bytesPerSample;
+    const uint8_t* q = p + (channels - 1) * bytesPerSample;
+    if (float32) {
+      uint32_t l = le32(p), r = le32(q);
+      std::memcpy(&audio.left[f], &l, 4);
+      std::memcpy(&audio.right[f], &r, 4);
+    } else {
+      audio.left[f] = static_cast<int16_t>(le16(p)) / 32768.0f;
+      audio.right[f] = static_cast<int16_t>(le16(q)) / 32768.0f;
     }
   }
   return audio;
@@ -123,16 +122,22 @@ bool writeWav(const std::string& path, const StereoAudio& audio, bool asFloat) {
   const size_t header = out.size();
   out.resize(header + dataBytes);
   uint8_t* p = reinterpret_cast<uint8_t*>(out.data()) + header;
+  auto pcm = [](float v) {
+    const float scaled = v == v ? std::nearbyint(std::clamp(v, -1.0f, 1.0f) * 32767.0f) : 0.0f;
+    return static_cast<uint16_t>(static_cast<int16_t>(scaled));
+  };
   for (size_t f = 0; f < frames; ++f) {
-    for (float v : {audio.left[f], audio.right[f]}) {
-      uint32_t word;
-      if (asFloat) {
-        std::memcpy(&word, &v, 4);
-      } else {
-        const float scaled = v == v ? std::nearbyint(std::clamp(v, -1.0f, 1.0f) * 32767.0f) : 0.0f;
-        word = static_cast<uint16_t>(static_cast<int16_t>(scaled));
-      }
-      for (int i = 0; i < bytesPerSample; ++i) *p++ = static_cast<uint8_t>(word >> (8 * i));
+    if (asFloat) {
+      std::memcpy(p, &audio.left[f], 4);
+      std::memcpy(p + 4, &audio.right[f], 4);
+      p += 8;
+    } else {
+      const uint16_t l = pcm(audio.left[f]), r = pcm(audio.right[f]);
+      p[0] = static_cast<uint8_t>(l);
+      p[1] = static_cast<uint8_t>(l >> 8);
+      p[2] = static_cast<uint8_t>(r);
+      p[3] = static_cast<uint8_t>(r >> 8);
+      p += 4;
     }
   }
   std::ofstream file(path, std::ios::binary);
