@@ -202,6 +202,35 @@ TEST_F(Chain, OutputStaysBoundedWhateverTheParameters) {
   EXPECT_TRUE(std::isfinite(fx::chain().resonant[0].position()));
 }
 
+// After the input stops, every stage's tail dies away to silence or to the floor of its offsets, without
+// passing through denormal numbers.
+TEST_F(Chain, TailsDecayWithoutDenormals) {
+  for (auto [id, value] : {std::pair{1300, 0.9}, {1309, 0.1}, {1800, 500.0}, {1801, 300.0}, {1900, 500.0},
+                           {1901, 20.0}, {1902, 900.0}, {1703, 700.0}, {1701, 600.0}, {1500, 500.0}})
+    ASSERT_EQ(set(id, value), 0);
+  const std::vector<int> stageSets[] = {{10}, {20}, {10, 20, 30, 40, 50, 60, 70, 80}};
+  for (const std::vector<int>& stages : stageSets) {
+    SCOPED_TRACE(stages.size());
+    for (int id : {10, 20, 30, 40, 50, 60, 70, 80}) ASSERT_EQ(set(id, 0), 0);
+    for (int id : stages) ASSERT_EQ(set(id, 1), 0);
+    std::vector<float> left(512), right(512);
+    for (int i = 0; i < 512; ++i) left[i] = right[i] = (i % 37) / 40.0f - 0.4f;
+    fxtest::run(left, right);
+    double lastBlockPeak = 0;
+    for (int block = 0; block < 300; ++block) {
+      std::fill(left.begin(), left.end(), 0.0f);
+      std::fill(right.begin(), right.end(), 0.0f);
+      fxtest::run(left, right);
+      lastBlockPeak = 0;
+      for (float v : left) {
+        ASSERT_TRUE(v == 0.0f || std::fabs(v) >= std::numeric_limits<float>::min()) << block << " " << v;
+        lastBlockPeak = std::max(lastBlockPeak, static_cast<double>(std::fabs(v)));
+      }
+    }
+    EXPECT_LT(lastBlockPeak, 1e-4);  // about 3.5 s later
+  }
+}
+
 TEST(ChainLifeCycle, InitFailsCleanlyWithoutUsableTables) {
   const std::string damaged[] = {"", "12 34", "x", "1 101 1 4 1 0 0 1 room 0", "2 101"};
   for (const std::string& text : damaged) {
