@@ -16,8 +16,9 @@ cEarlyReflections::cEarlyReflections(std::vector<Tap> taps) : taps_(std::move(ta
   for (Tap& tap : taps_)
     for (int& d : tap.delay) d &= length_ - 1;
   const int stored = powerOfTwoAtLeast(static_cast<long long>(length_) + kStretch);
-  left_.assign(stored, 0.0f);
-  right_.assign(stored, 0.0f);
+  // Every input is kept twice, one history length apart, so each tap reads a stretch without wrapping.
+  left_.assign(2 * static_cast<size_t>(stored), 0.0f);
+  right_.assign(2 * static_cast<size_t>(stored), 0.0f);
   mask_ = stored - 1;
 }
 
@@ -28,27 +29,31 @@ void cEarlyReflections::reset() {
 
 void cEarlyReflections::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                                 int n) {
-  const float* hl = left_.data();
-  const float* hr = right_.data();
-  const int mask = mask_;
+  float* hl = left_.data();
+  float* hr = right_.data();
+  const int mask = mask_, stored = mask_ + 1;
   for (int done = 0; done < n; done += kStretch) {
     const int m = std::min(kStretch, n - done);
     const int w = write_;
     for (int t = 0; t < m; ++t) {
-      left_[(w + t) & mask] = inLeft[done + t];
-      right_[(w + t) & mask] = inRight[done + t];
+      const int at = (w + t) & mask;
+      hl[at] = hl[at + stored] = inLeft[done + t];
+      hr[at] = hr[at + stored] = inRight[done + t];
     }
-    float* outL = outLeft + done;
-    float* outR = outRight + done;
+    float* __restrict outL = outLeft + done;
+    float* __restrict outR = outRight + done;
     std::fill(outL, outL + m, 0.0f);
     std::fill(outR, outR + m, 0.0f);
     // Tap after tap, each sample's sums grow in the same order as they would sample by sample.
     for (const Tap& tap : taps_) {
-      const int ll = w - tap.delay[0], lr = w - tap.delay[1], rl = w - tap.delay[2], rr = w - tap.delay[3];
+      const float* ll = hl + ((w - tap.delay[0]) & mask);
+      const float* lr = hl + ((w - tap.delay[1]) & mask);
+      const float* rl = hr + ((w - tap.delay[2]) & mask);
+      const float* rr = hr + ((w - tap.delay[3]) & mask);
       const float gll = tap.gain[0], glr = tap.gain[1], grl = tap.gain[2], grr = tap.gain[3];
       for (int t = 0; t < m; ++t) {
-        outL[t] += hl[(ll + t) & mask] * gll + hr[(rl + t) & mask] * grl;
-        outR[t] += hl[(lr + t) & mask] * glr + hr[(rr + t) & mask] * grr;
+        outL[t] += ll[t] * gll + rl[t] * grl;
+        outR[t] += lr[t] * glr + rr[t] * grr;
       }
     }
     write_ = (w + m) & mask;
