@@ -118,7 +118,7 @@ int setSweep(Chain& c, int id, double value) {
     if (id == 1404) s.unused = stored;
   }
   // Outside Init ... Close there are no filters to rebuild; Init builds them from the stored settings.
-  if (c.sweep.built()) c.sweep.build(s);
+  if (c.sweep.built()) c.sweep.build();
   return 0;
 }
 
@@ -237,7 +237,7 @@ int initChain(int samplesPerChannel) {
     c.reverb->reserve(samplesPerChannel);
 
     c.widener = std::make_unique<cStereowide>();
-    c.sweep.build(c.sweepSettings);
+    c.sweep.build();
 
     std::shared_ptr<const cResoFilterBank::Table> table = cResoFilterBank::buildTable();
     for (int ch = 0; ch < 2; ++ch) {

@@ -7,7 +7,7 @@
 
 namespace fx {
 
-void FilterSweep::build(const SweepSettings&) {
+void FilterSweep::build() {
   startPhase_ = endPhase_;
   samples_ = 0;
   const double cutoff = std::min<double>(frozenCutoff_, kSampleRate / 2.0);

@@ -20,7 +20,7 @@ struct SweepSettings {
 class FilterSweep {
  public:
   // New filters at the frozen cutoff; the phase goes on from where the last block ended.
-  void build(const SweepSettings& settings);
+  void build();
   void free();
   void reset();
   bool built() const { return left_ != nullptr; }

@@ -143,7 +143,7 @@ TEST(FilterSweep, FrozenBeforeAnyMovingBlockIsSilent) {
   fx::SweepSettings settings;
   settings.moving = 0.0f;
   fx::FilterSweep sweep;
-  sweep.build(settings);
+  sweep.build();
   std::vector<float> left(2000, 0.5f), right(2000, -0.5f), sl(2000), sr(2000);
   sweep.process(settings, left.data(), right.data(), sl.data(), sr.data(), 2000);
   for (int i = 0; i < 2000; ++i) ASSERT_EQ(left[i], 0.0f);
@@ -156,7 +156,7 @@ TEST(FilterSweep, MovesOnACosineChunkByChunk) {
   settings.highest = 8000.0f;
   settings.period = 0.1f;
   fx::FilterSweep sweep;
-  sweep.build(settings);
+  sweep.build();
   std::vector<float> left(2500, 0.1f), right(2500, 0.1f), sl(2500), sr(2500);
   sweep.process(settings, left.data(), right.data(), sl.data(), sr.data(), 2500);
   auto cutoffAt = [&](int samples) {
@@ -168,7 +168,7 @@ TEST(FilterSweep, MovesOnACosineChunkByChunk) {
   for (int i = 0; i < 2500; ++i) ASSERT_FLOAT_EQ(left[i], static_cast<float>(0.8 * sl[i]));
 
   settings.highest = settings.lowest;  // lo = hi: the cutoff stays at lo
-  sweep.build(settings);
+  sweep.build();
   sweep.process(settings, left.data(), right.data(), sl.data(), sr.data(), 2500);
   EXPECT_DOUBLE_EQ(sweep.cutoff(), 500.0);
 }
