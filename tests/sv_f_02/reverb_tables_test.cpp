@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <sstream>
+#include <cmath>
 
 namespace {
 
@@ -51,6 +55,33 @@ TEST(ReverbTables, RejectsWhatCannotBeRead) {
       {"not a unit normal", "1 101 " + kMatrices + "r 1 50 0 0 0.5 0.5"},
   };
   for (const auto& c : cases) EXPECT_FALSE(read(c.text)) << c.what;
+}
+
+// The shipped file is what its generator writes, and it reads as the tables the presets need.
+TEST(ReverbTables, ShippedFileComesFromItsGenerator) {
+  std::string generated;
+  FILE* pipe = ::popen(FX_CONSTANTS_GENERATOR, "r");
+  ASSERT_NE(pipe, nullptr);
+  char chunk[4096];
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) generated.append(chunk, got);
+  ASSERT_EQ(::pclose(pipe), 0);
+  std::ifstream file(FX_CONSTANTS_FILE, std::ios::binary);
+  const std::string shipped((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(generated, shipped);
+
+  auto tables = read(shipped);
+  ASSERT_TRUE(tables);
+  EXPECT_GE(tables->rooms.size(), 6u);
+  ASSERT_EQ(tables->matrices.size(), 4u);
+  for (const auto& m : tables->matrices) {  // orthogonal: M M^T = I
+    const int size = static_cast<int>(std::lround(std::sqrt(m.size())));
+    for (int r = 0; r < size; ++r)
+      for (int c = 0; c < size; ++c) {
+        double dot = 0;
+        for (int k = 0; k < size; ++k) dot += m[r * size + k] * m[c * size + k];
+        EXPECT_NEAR(dot, r == c ? 1.0 : 0.0, 1e-6);
+      }
+  }
 }
 
 }  // namespace
