@@ -213,46 +213,61 @@ void cDiffusion::process(float* inOut, float* right, int n) {
   }
 }
 
+namespace {
+using Lanes = float __attribute__((vector_size(16)));
+}  // namespace
+
 template <int Taps>
 void cDiffusion::lineOutputs(int m) {
+  // Four lines side by side in the lanes of a vector; each lane does its line's own float arithmetic in its
+  // own order. The last outputs shift through registers; the histories get them back at the end.
   const int g = lines_;
-  constexpr int kMaxLines = 2 * kMaxMatrices;
-  float b[Taps], a[Taps];
-  for (int k = 0; k < Taps; ++k) {
-    b[k] = dampB_[k];
-    a[k] = dampA_[k];
-  }
   const float inverseA0 = 1.0f / dampA_[0];
   const int historyMask = historyMask_;
-  const float* buffer[kMaxLines];
-  float* history[kMaxLines];
-  float* out[kMaxLines];
-  int mask[kMaxLines], start[kMaxLines];
-  for (int j = 0; j < g; ++j) {
-    buffer[j] = buffers_[j].data();
-    history[j] = history_[j].data();
-    out[j] = &lineOut_[static_cast<size_t>(j) * kMaxChunk];
-    mask[j] = bufferMask_[j];
-    start[j] = bufferWrite_[j] - delay_[j];
-  }
-  // Sample after sample across the lines, so the lines' independent recursions overlap.
-  int hw = historyWrite_[0];
-  for (int t = 0; t < m; ++t) {
-    for (int j = 0; j < g; ++j) {
-      float feedForward = 0.0f;
-      for (int k = 0; k < Taps; ++k) feedForward += b[k] * buffer[j][(start[j] + t - k) & mask[j]];
-      float feedBack = 0.0f;
-      for (int k = 1; k < Taps; ++k) feedBack += a[k] * history[j][(hw - k) & historyMask];
-      const float o = (feedForward - feedBack) * inverseA0;
-      history[j][hw] = o;
-      out[j][t] = o;
+  const int hw = historyWrite_[0];
+  static const float kSilence[1] = {0.0f};
+  for (int j0 = 0; j0 < g; j0 += 4) {
+    const float* buffer[4];
+    int mask[4], start[4];
+    Lanes previous[Taps] = {};
+    for (int lane = 0; lane < 4; ++lane) {
+      const int j = j0 + lane;
+      const bool real = j < g;
+      buffer[lane] = real ? buffers_[j].data() : kSilence;
+      mask[lane] = real ? bufferMask_[j] : 0;
+      start[lane] = real ? bufferWrite_[j] - delay_[j] : 0;
+      for (int k = 1; k < Taps; ++k) previous[k][lane] = real ? history_[j][(hw - k) & historyMask] : 0.0f;
     }
-    hw = (hw + 1) & historyMask;
+    float* out[4];
+    float spare[kMaxChunk];
+    for (int lane = 0; lane < 4; ++lane)
+      out[lane] = j0 + lane < g ? &lineOut_[static_cast<size_t>(j0 + lane) * kMaxChunk] : spare;
+    for (int t = 0; t < m; ++t) {
+      Lanes feedForward = {0.0f, 0.0f, 0.0f, 0.0f};
+      for (int k = 0; k < Taps; ++k) {
+        const Lanes taken = {buffer[0][(start[0] + t - k) & mask[0]], buffer[1][(start[1] + t - k) & mask[1]],
+                             buffer[2][(start[2] + t - k) & mask[2]], buffer[3][(start[3] + t - k) & mask[3]]};
+        feedForward += dampB_[k] * taken;
+      }
+      Lanes feedBack = {0.0f, 0.0f, 0.0f, 0.0f};
+      for (int k = 1; k < Taps; ++k) feedBack += dampA_[k] * previous[k];
+      const Lanes o = (feedForward - feedBack) * inverseA0;
+      for (int k = Taps - 1; k > 1; --k) previous[k] = previous[k - 1];
+      if constexpr (Taps > 1) previous[1] = o;
+      for (int lane = 0; lane < 4; ++lane) out[lane][t] = o[lane];
+    }
+    for (int lane = 0; lane < 4 && j0 + lane < g; ++lane) {
+      const int j = j0 + lane;
+      const int end = (hw + m) & historyMask;
+      if constexpr (Taps > 1) {
+        for (int k = 1; k < Taps; ++k) history_[j][(end - k) & historyMask] = previous[k][lane];
+      } else {
+        history_[j][(end - 1) & historyMask] = out[lane][m - 1];
+      }
+      output_[j] = out[lane][m - 1];
+    }
   }
-  for (int j = 0; j < g; ++j) {
-    historyWrite_[j] = hw;
-    output_[j] = out[j][m - 1];
-  }
+  for (int j = 0; j < g; ++j) historyWrite_[j] = (hw + m) & historyMask;
 }
 
 void cDiffusion::processStretch(float* inOut, float* right, int m) {
