@@ -1,6 +1,11 @@
 #include "equaliser.h"
 
 #include <cmath>
+#include <cstdint>
+
+#if defined(__SSE__)
+#include <emmintrin.h>
+#endif
 #include <numbers>
 
 #include "processor.h"
@@ -125,12 +130,8 @@ struct BandRunner {
 
 }  // namespace
 
-void Equaliser::process(float* left, float* right, int n) {
-  // The bands that are not neutral, in order.
-  int active[kMaxBands];
-  int count = 0;
-  for (int i = 0; i < bandCount_ && i < kMaxBands; ++i)
-    if (gain_[i] != 0.5f) active[count++] = i;
+// Where the processor has no vector unit: two bands and both channels per loop.
+void Equaliser::processScalar(const int* active, int count, float* left, float* right, int n) {
 
   auto runner = [this](int band, int slot) {
     const BiquadCoefficients& c = coefficients_[band];
@@ -165,6 +166,129 @@ void Equaliser::process(float* left, float* right, int n) {
     keep(l, 2 * band);
     keep(r, 2 * band + 1);
   }
+}
+
+#if defined(__SSE__)
+namespace {
+
+// Four bands as a pipeline over both channels, in the lanes of two vectors: (band k left, band k right,
+// band k+1 left, band k+1 right). Band k runs k samples late, so it takes the output band k-1 produced
+// the step before; four independent recursions then overlap in the processor. Each lane does its band's
+// own float arithmetic in its own order: the results are those of running the bands one after the other.
+struct BandPipeline {
+  __m128 b0[2], b1[2], b2[2], a1[2], a2[2];
+  __m128 x1[2], x2[2], y1[2], y2[2];
+
+  // keep: all bits set in the lanes whose band has no sample at this step.
+  template <bool kMasked>
+  void step(float left, float right, const __m128* keep) {
+    const __m128 in[2] = {_mm_movelh_ps(_mm_unpacklo_ps(_mm_set_ss(left), _mm_set_ss(right)), y1[0]),
+                          _mm_shuffle_ps(y1[0], y1[1], _MM_SHUFFLE(1, 0, 3, 2))};
+    for (int v = 0; v < 2; ++v) {
+      __m128 y = _mm_mul_ps(b0[v], in[v]);
+      y = _mm_add_ps(y, _mm_mul_ps(b1[v], x1[v]));
+      y = _mm_add_ps(y, _mm_mul_ps(b2[v], x2[v]));
+      y = _mm_sub_ps(y, _mm_mul_ps(a1[v], y1[v]));
+      y = _mm_sub_ps(y, _mm_mul_ps(a2[v], y2[v]));
+      if constexpr (kMasked) {
+        x2[v] = pick(keep[v], x2[v], x1[v]);
+        x1[v] = pick(keep[v], x1[v], in[v]);
+        y2[v] = pick(keep[v], y2[v], y1[v]);
+        y1[v] = pick(keep[v], y1[v], y);
+      } else {
+        x2[v] = x1[v];
+        x1[v] = in[v];
+        y2[v] = y1[v];
+        y1[v] = y;
+      }
+    }
+  }
+  static __m128 pick(__m128 keep, __m128 old, __m128 updated) {
+    return _mm_or_ps(_mm_and_ps(keep, old), _mm_andnot_ps(keep, updated));
+  }
+  static float lane(__m128 v, int i) {
+    alignas(16) float f[4];
+    _mm_store_ps(f, v);
+    return f[i];
+  }
+};
+
+}  // namespace
+#endif
+
+void Equaliser::process(float* left, float* right, int n) {
+  // The bands that are not neutral, in order.
+  int active[kMaxBands];
+  int count = 0;
+  for (int i = 0; i < bandCount_ && i < kMaxBands; ++i)
+    if (gain_[i] != 0.5f) active[count++] = i;
+  if (n <= 0) return;
+#if defined(__SSE__)
+  for (int first = 0; first < count; first += 4) {
+    const int bands = std::min(4, count - first);
+    alignas(16) float c[5][8], s[4][8];
+    for (int stage = 0; stage < 4; ++stage)
+      for (int ch = 0; ch < 2; ++ch) {
+        const int at = 2 * stage + ch;
+        if (stage < bands) {
+          const int band = active[first + stage];
+          const BiquadCoefficients& k = coefficients_[band];
+          const State& st = states_[2 * band + ch];
+          c[0][at] = k.b0, c[1][at] = k.b1, c[2][at] = k.b2, c[3][at] = k.a1, c[4][at] = k.a2;
+          s[0][at] = st.x1, s[1][at] = st.x2, s[2][at] = st.y1, s[3][at] = st.y2;
+        } else {  // a wire
+          c[0][at] = 1.0f, c[1][at] = c[2][at] = c[3][at] = c[4][at] = 0.0f;
+          s[0][at] = s[1][at] = s[2][at] = s[3][at] = 0.0f;
+        }
+      }
+    BandPipeline p;
+    for (int v = 0; v < 2; ++v) {
+      p.b0[v] = _mm_load_ps(&c[0][4 * v]), p.b1[v] = _mm_load_ps(&c[1][4 * v]), p.b2[v] = _mm_load_ps(&c[2][4 * v]);
+      p.a1[v] = _mm_load_ps(&c[3][4 * v]), p.a2[v] = _mm_load_ps(&c[4][4 * v]);
+      p.x1[v] = _mm_load_ps(&s[0][4 * v]), p.x2[v] = _mm_load_ps(&s[1][4 * v]);
+      p.y1[v] = _mm_load_ps(&s[2][4 * v]), p.y2[v] = _mm_load_ps(&s[3][4 * v]);
+    }
+    auto keepMask = [n](int t, __m128* keep) {
+      alignas(16) uint32_t bits[8];
+      for (int stage = 0; stage < 4; ++stage) {
+        const uint32_t idle = (t - stage >= 0 && t - stage < n) ? 0u : ~0u;
+        bits[2 * stage] = bits[2 * stage + 1] = idle;
+      }
+      keep[0] = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(bits)));
+      keep[1] = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(bits + 4)));
+    };
+    for (int t = 0; t < n + 3; ++t) {
+      const float inLeft = t < n ? left[t] : 0.0f, inRight = t < n ? right[t] : 0.0f;
+      if (t >= 3 && t < n) {
+        p.step<false>(inLeft, inRight, nullptr);
+      } else {
+        __m128 keep[2];
+        keepMask(t, keep);
+        p.step<true>(inLeft, inRight, keep);
+      }
+      if (t >= 3) {
+        // The last stage's output leaves three samples late.
+        alignas(16) float out[4];
+        _mm_store_ps(out, p.y1[1]);
+        left[t - 3] = out[2];
+        right[t - 3] = out[3];
+      }
+    }
+    for (int v = 0; v < 2; ++v) {
+      _mm_store_ps(&s[0][4 * v], p.x1[v]), _mm_store_ps(&s[1][4 * v], p.x2[v]);
+      _mm_store_ps(&s[2][4 * v], p.y1[v]), _mm_store_ps(&s[3][4 * v], p.y2[v]);
+    }
+    for (int stage = 0; stage < bands; ++stage) {
+      const int band = active[first + stage];
+      for (int ch = 0; ch < 2; ++ch) {
+        const int at = 2 * stage + ch;
+        states_[2 * band + ch] = State{s[0][at], s[1][at], s[2][at], s[3][at]};
+      }
+    }
+  }
+#else
+  processScalar(active, count, left, right, n);
+#endif
 }
 
 }  // namespace fx

@@ -37,6 +37,9 @@ class Equaliser {
   void computeBand(int band);
   void clearHistories();
   void process(float* left, float* right, int n);
+  // The same without vector instructions, for processors that lack them (and to check the vector path):
+  // the given bands, in order, over both channels.
+  void processScalar(const int* active, int count, float* left, float* right, int n);
 
  private:
   struct State {
