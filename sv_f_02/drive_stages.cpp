@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace fx {
 
 namespace {
@@ -150,6 +154,33 @@ void cResoFilterBank::process(float* samples, int n) {
   for (int i = 0; i < n; ++i) samples[i] = run.step(samples[i]);
 }
 
+#if defined(__SSE2__)
+namespace {
+
+__m128 pick(__m128 mask, __m128 chosen, __m128 other) {
+  return _mm_or_ps(_mm_and_ps(mask, chosen), _mm_andnot_ps(mask, other));
+}
+
+// 0.999 * a + 0.001 * b (or the given weights) in double, as float: the glides of the bank.
+__m128 glide(__m128 a, double wa, __m128 b, double wb) {
+  const __m128d ad = _mm_cvtps_pd(a), bd = _mm_cvtps_pd(b);
+  return _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(_mm_set1_pd(wa), ad), _mm_mul_pd(_mm_set1_pd(wb), bd)));
+}
+
+// The series of sinWithinHalfPi for the two low lanes.
+__m128 sinWithinHalfPiLanes(__m128 t) {
+  const __m128d x = _mm_cvtps_pd(t), y = _mm_mul_pd(x, x), y2 = _mm_mul_pd(y, y), y4 = _mm_mul_pd(y2, y2);
+  auto pair = [&](double c, double d) { return _mm_add_pd(_mm_set1_pd(c), _mm_mul_pd(_mm_set1_pd(d), y)); };
+  const __m128d low = _mm_add_pd(pair(-1.0 / 6.0, 1.0 / 120.0), _mm_mul_pd(pair(-1.0 / 5040.0, 1.0 / 362880.0), y2));
+  const __m128d high = _mm_add_pd(pair(-1.0 / 39916800.0, 1.0 / 6227020800.0),
+                                  _mm_mul_pd(pair(-1.0 / 1307674368000.0, 1.0 / 355687428096000.0), y2));
+  const __m128d sum = _mm_add_pd(low, _mm_mul_pd(high, y4));
+  return _mm_cvtpd_ps(_mm_add_pd(x, _mm_mul_pd(_mm_mul_pd(x, y), sum)));
+}
+
+}  // namespace
+#endif
+
 void cResoFilterBank::processPair(cResoFilterBank& left, float* leftSamples, cResoFilterBank& right,
                                   float* rightSamples, int n) {
   if (!left.table_ || !right.table_ || &left == &right) {
@@ -157,11 +188,82 @@ void cResoFilterBank::processPair(cResoFilterBank& left, float* leftSamples, cRe
     right.process(rightSamples, n);
     return;
   }
+#if defined(__SSE2__)
+  // Left in lane 0, right in lane 1 of every vector; each lane does its channel's own float arithmetic in
+  // its own order, so the results are those of running the channels one after the other.
+  cResoFilterBank* bank[2] = {&left, &right};
+  auto lanes = [&](auto member) { return _mm_setr_ps(left.*member, right.*member, 0.0f, 0.0f); };
+  __m128 in[5], out[5];
+  for (int j = 1; j <= 4; ++j) {
+    in[j] = _mm_setr_ps(left.inputHistory_[(left.write_ - j) & 7], right.inputHistory_[(right.write_ - j) & 7], 0, 0);
+    out[j] = _mm_setr_ps(left.outputHistory_[(left.write_ - j) & 7], right.outputHistory_[(right.write_ - j) & 7], 0, 0);
+  }
+  __m128 last = lanes(&cResoFilterBank::lastOutput_), position = lanes(&cResoFilterBank::position_);
+  __m128 drive = lanes(&cResoFilterBank::drive_), wet = lanes(&cResoFilterBank::wet_);
+  const __m128 k = lanes(&cResoFilterBank::k_), targetPosition = lanes(&cResoFilterBank::targetPosition_);
+  const __m128 targetDrive = lanes(&cResoFilterBank::targetDrive_), targetWet = lanes(&cResoFilterBank::targetWet_);
+  const Row* rows[2] = {left.table_->data(), right.table_->data()};
+  const __m128 guard = _mm_set1_ps(kDenormalGuard), one = _mm_set1_ps(1.0f), floorDrive = _mm_set1_ps(0.2f);
+  const __m128 lo = _mm_set1_ps(-kHalfPi), hi = _mm_set1_ps(kHalfPi);
+  alignas(16) float store[4];
+  alignas(16) int index[4];
+  for (int i = 0; i < n; ++i) {
+    const __m128 x = _mm_setr_ps(leftSamples[i], rightSamples[i], 0.0f, 0.0f);
+    position = glide(position, 0.999, targetPosition, 0.001);
+    _mm_store_si128(reinterpret_cast<__m128i*>(index), _mm_cvttps_epi32(position));
+    const Row& l = rows[0][std::clamp(index[0], 0, kRows - 1)];
+    const Row& r = rows[1][std::clamp(index[1], 0, kRows - 1)];
+    const __m128 u = _mm_add_ps(_mm_sub_ps(x, _mm_mul_ps(last, k)), guard);
+    __m128 y = _mm_mul_ps(_mm_setr_ps(l.b[0], r.b[0], 0, 0), u);
+    for (int j = 1; j <= 4; ++j) {
+      const __m128 forward = _mm_mul_ps(_mm_setr_ps(l.b[j], r.b[j], 0, 0), in[j]);
+      const __m128 back = _mm_mul_ps(_mm_setr_ps(l.a[j], r.a[j], 0, 0), out[j]);
+      y = _mm_add_ps(y, _mm_sub_ps(forward, back));
+    }
+    y = _mm_mul_ps(y, _mm_setr_ps(l.inverseA0, r.inverseA0, 0, 0));
+    last = y;
+    in[4] = in[3], in[3] = in[2], in[2] = in[1], in[1] = u;
+    out[4] = out[3], out[3] = out[2], out[2] = out[1], out[1] = y;
+    const __m128 s = sinWithinHalfPiLanes(_mm_min_ps(_mm_max_ps(_mm_mul_ps(y, drive), lo), hi));
+    const __m128 saturated = pick(_mm_cmpge_ps(drive, one), _mm_div_ps(s, _mm_sqrt_ps(drive)), _mm_div_ps(s, drive));
+    y = pick(_mm_cmpgt_ps(drive, floorDrive), saturated, y);
+    const __m128 mixed = _mm_add_ps(_mm_mul_ps(wet, y), _mm_mul_ps(_mm_sub_ps(one, wet), x));
+    y = pick(_mm_cmplt_ps(wet, one), mixed, y);
+    wet = glide(targetWet, 0.001, wet, 0.999);
+    drive = glide(drive, 0.999, targetDrive, 0.001);
+    _mm_store_ps(store, y);
+    leftSamples[i] = store[0];
+    rightSamples[i] = store[1];
+  }
+  alignas(16) float inValues[5][4], outValues[5][4], state[4][4];
+  for (int j = 1; j <= 4; ++j) {
+    _mm_store_ps(inValues[j], in[j]);
+    _mm_store_ps(outValues[j], out[j]);
+  }
+  _mm_store_ps(state[0], last);
+  _mm_store_ps(state[1], position);
+  _mm_store_ps(state[2], drive);
+  _mm_store_ps(state[3], wet);
+  for (int ch = 0; ch < 2; ++ch) {
+    cResoFilterBank& b = *bank[ch];
+    const int w = (b.write_ + n) & 7;
+    for (int j = 1; j <= 4; ++j) {
+      b.inputHistory_[(w - j) & 7] = inValues[j][ch];
+      b.outputHistory_[(w - j) & 7] = outValues[j][ch];
+    }
+    b.write_ = static_cast<uint16_t>(w);
+    b.lastOutput_ = state[0][ch];
+    b.position_ = state[1][ch];
+    b.drive_ = state[2][ch];
+    b.wet_ = state[3][ch];
+  }
+#else
   Runner l(left), r(right);
   for (int i = 0; i < n; ++i) {
     leftSamples[i] = l.step(leftSamples[i]);
     rightSamples[i] = r.step(rightSamples[i]);
   }
+#endif
 }
 
 void cReso4PoleLP::setCutoff(double cutoff) {
