@@ -61,9 +61,10 @@ float control(double value) {
 
 bool isSwitch(double value) { return value == 0.0 || value == 1.0; }
 
-// Keeps a positive setting finite and positive as a float, so no later logarithm or division meets 0 or inf.
+// Keeps a positive setting a finite, normal, positive float, so no later logarithm or division meets 0 or
+// inf (a denormal would count as 0 while Konvert flushes them).
 float positiveFloat(double value) {
-  return static_cast<float>(std::clamp(value, static_cast<double>(FLT_TRUE_MIN), static_cast<double>(FLT_MAX)));
+  return static_cast<float>(std::clamp(value, static_cast<double>(FLT_MIN), static_cast<double>(FLT_MAX)));
 }
 
 void stageSwitchedOff(Chain& c, Stage stage) {

@@ -179,8 +179,8 @@ TEST_F(Chain, OutputStaysBoundedWhateverTheParameters) {
       set(1100 + band, 20.0 + 700.0 * band);
       set(1300 + band, round % 2 ? 1.0 : 0.0);
     }
-    set(1401, 1e-30);
-    set(1402, 1e30);
+    set(1401, round % 3 ? 1e-30 : 1e-300);
+    set(1402, round % 3 ? 1e30 : 1e300);
     set(1403, round % 2 ? 1e-20 : 1e20);
     set(1500, 1000);
     set(1600, round % 5);
@@ -195,6 +195,7 @@ TEST_F(Chain, OutputStaysBoundedWhateverTheParameters) {
         ASSERT_TRUE(left[i] > -1.0f && left[i] < 1.0f) << round << ":" << i << " " << left[i];
         ASSERT_TRUE(right[i] > -1.0f && right[i] < 1.0f) << round << ":" << i << " " << right[i];
       }
+      ASSERT_TRUE(std::isfinite(fx::chain().sweep.cutoff())) << round;
     }
   }
   // The stages' own state stays finite too.
