@@ -7,10 +7,11 @@
 // the program folder, which becomes the current folder while the chain runs, as it is for the host.
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -103,14 +104,16 @@ int main(int argc, char** argv) {
   Options o;
   if (!parseOptions(argc, argv, o)) return usage();
 
-  std::string error;
-  std::optional<fxrender::StereoAudio> audio = fxrender::readWav(o.input, error);
-  if (!audio) {
+  std::ifstream input(o.input, std::ios::binary);
+  std::string error = "cannot open " + o.input;
+  std::optional<fxrender::WavLayout> layout;
+  if (input) layout = fxrender::readWavLayout(input, error);
+  if (!layout) {
     std::fprintf(stderr, "fxrender: %s\n", error.c_str());
     return 1;
   }
-  if (audio->sampleRate != 44100)
-    std::fprintf(stderr, "fxrender: note: the chain works at 44100 Hz; the file has %d Hz\n", audio->sampleRate);
+  if (layout->sampleRate != 44100)
+    std::fprintf(stderr, "fxrender: note: the chain works at 44100 Hz; the file has %d Hz\n", layout->sampleRate);
 
   std::error_code ec;
   std::filesystem::current_path(platform::hostPath(platform::programFolder()), ec);
@@ -134,19 +137,34 @@ int main(int argc, char** argv) {
       return 1;
     }
 
+  // Block by block from file to file, as the host hands the chain its buffers.
+  fxrender::WavWriter output(o.output, layout->sampleRate, o.writeFloat || layout->floatSamples, layout->frames);
+  std::vector<uint8_t> raw(static_cast<size_t>(o.blockSize) * layout->bytesPerFrame());
+  std::vector<float> left(o.blockSize), right(o.blockSize);
   ProgressBar progress(!o.quiet);
-  const size_t frames = audio->left.size();
-  for (size_t start = 0; start < frames; start += o.blockSize) {
-    const size_t n = std::min<size_t>(o.blockSize, frames - start);
-    convert(audio->left.data() + start, audio->right.data() + start, static_cast<int>(n * 4));
-    progress.show(start + n, frames);
+  input.clear();
+  input.seekg(static_cast<std::streamoff>(layout->dataOffset));
+  bool readFailed = false;
+  for (uint64_t done = 0; done < layout->frames && output.ok();) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(o.blockSize, layout->frames - done));
+    input.read(reinterpret_cast<char*>(raw.data()), static_cast<std::streamsize>(n * layout->bytesPerFrame()));
+    if (input.gcount() != static_cast<std::streamsize>(n * layout->bytesPerFrame())) {
+      readFailed = true;
+      break;
+    }
+    fxrender::decodeFrames(raw.data(), n, *layout, left.data(), right.data());
+    convert(left.data(), right.data(), static_cast<int>(n * 4));
+    output.write(left.data(), right.data(), n);
+    done += n;
+    progress.show(done, layout->frames);
   }
-  progress.show(frames, frames);
   close();
-
-  if (!fxrender::writeWav(o.output, *audio, o.writeFloat || audio->floatSamples)) {
-    std::fprintf(stderr, "fxrender: cannot write %s\n", o.output.c_str());
+  if (readFailed || !output.finish()) {
+    std::fprintf(stderr, "fxrender: %s\n", readFailed ? ("cannot read " + o.input).c_str()
+                                                       : ("cannot write " + o.output).c_str());
+    std::filesystem::remove(o.output, ec);
     return 1;
   }
+  progress.show(layout->frames, layout->frames);
   return 0;
 }

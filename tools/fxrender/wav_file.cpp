@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <sstream>
 
 namespace fxrender {
 
@@ -13,39 +12,56 @@ namespace {
 uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
-void put32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
+void put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
-void put16(std::string& out, uint16_t v) {
-  out.push_back(static_cast<char>(v));
-  out.push_back(static_cast<char>(v >> 8));
+void put16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+bool readBytes(std::istream& in, uint64_t at, uint8_t* into, size_t count) {
+  in.clear();
+  in.seekg(static_cast<std::streamoff>(at));
+  in.read(reinterpret_cast<char*>(into), static_cast<std::streamsize>(count));
+  return in.gcount() == static_cast<std::streamsize>(count);
 }
 
 }  // namespace
 
-std::optional<StereoAudio> parseWav(const uint8_t* data, size_t size, std::string& error) {
-  if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0) {
+std::optional<WavLayout> readWavLayout(std::istream& in, std::string& error) {
+  in.clear();
+  in.seekg(0, std::ios::end);
+  const std::streamoff end = in.tellg();
+  const uint64_t size = end > 0 ? static_cast<uint64_t>(end) : 0;
+  uint8_t head[12];
+  if (size < 12 || !readBytes(in, 0, head, 12) || std::memcmp(head, "RIFF", 4) != 0 ||
+      std::memcmp(head + 8, "WAVE", 4) != 0) {
     error = "not a RIFF WAVE file";
     return std::nullopt;
   }
   int format = 0, channels = 0, bits = 0;
   uint32_t rate = 0;
-  const uint8_t* samples = nullptr;
-  size_t sampleBytes = 0;
-  size_t pos = 12;
+  bool haveData = false;
+  uint64_t dataOffset = 0, dataBytes = 0;
+  uint64_t pos = 12;
   while (pos + 8 <= size) {
-    const uint8_t* chunk = data + pos;
-    const size_t length = le32(chunk + 4);
-    const size_t available = std::min(length, size - pos - 8);
+    uint8_t chunk[8];
+    if (!readBytes(in, pos, chunk, 8)) break;
+    const uint64_t length = le32(chunk + 4);
+    const uint64_t available = std::min(length, size - pos - 8);
     if (std::memcmp(chunk, "fmt ", 4) == 0 && available >= 16) {
-      format = le16(chunk + 8);
-      channels = le16(chunk + 10);
-      rate = le32(chunk + 12);
-      bits = le16(chunk + 22);
-      if (format == 0xfffe && available >= 26) format = le16(chunk + 32);  // extensible: the sub-format
-    } else if (std::memcmp(chunk, "data", 4) == 0) {
-      samples = chunk + 8;
-      sampleBytes = available;  // a truncated file keeps what it has
+      uint8_t fmt[26] = {};
+      if (!readBytes(in, pos + 8, fmt, std::min<uint64_t>(available, 26))) break;
+      format = le16(fmt);
+      channels = le16(fmt + 2);
+      rate = le32(fmt + 4);
+      bits = le16(fmt + 14);
+      if (format == 0xfffe && available >= 26) format = le16(fmt + 24);  // extensible: the sub-format
+    } else if (std::memcmp(chunk, "data", 4) == 0 && !haveData) {
+      haveData = true;
+      dataOffset = pos + 8;
+      dataBytes = available;
     }
     pos += 8 + available + (available & 1);
     if (available < length) break;
@@ -60,30 +76,118 @@ std::optional<StereoAudio> parseWav(const uint8_t* data, size_t size, std::strin
     error = "only mono and stereo WAV files are read";
     return std::nullopt;
   }
-  if (samples == nullptr) {
+  if (!haveData) {
     error = "no data chunk";
     return std::nullopt;
   }
-  StereoAudio audio;
-  audio.sampleRate = static_cast<int>(rate);
-  audio.floatSamples = float32;
-  const size_t bytesPerSample = bits / 8;
-  const size_t frames = sampleBytes / (bytesPerSample * channels);
-  audio.left.resize(frames);
-  audio.right.resize(frames);
+  WavLayout layout;
+  layout.sampleRate = static_cast<int>(rate);
+  layout.channels = channels;
+  layout.floatSamples = float32;
+  layout.dataOffset = dataOffset;
+  layout.frames = dataBytes / static_cast<uint64_t>(layout.bytesPerFrame());
+  in.clear();
+  return layout;
+}
+
+void decodeFrames(const uint8_t* bytes, size_t frames, const WavLayout& layout, float* left, float* right) {
+  const int sampleBytes = layout.floatSamples ? 4 : 2;
+  const int frameBytes = layout.bytesPerFrame();
+  const int second = (layout.channels - 1) * sampleBytes;
   for (size_t f = 0; f < frames; ++f) {
-    const uint8_t* p = samples + f * channels * bytesPerSample;
-    const uint8_t* q = p + (channels - 1) * bytesPerSample;
-    if (float32) {
-      uint32_t l = le32(p), r = le32(q);
-      std::memcpy(&audio.left[f], &l, 4);
-      std::memcpy(&audio.right[f], &r, 4);
+    const uint8_t* p = bytes + f * frameBytes;
+    if (layout.floatSamples) {
+      const uint32_t l = le32(p), r = le32(p + second);
+      std::memcpy(&left[f], &l, 4);
+      std::memcpy(&right[f], &r, 4);
     } else {
-      audio.left[f] = static_cast<int16_t>(le16(p)) / 32768.0f;
-      audio.right[f] = static_cast<int16_t>(le16(q)) / 32768.0f;
+      left[f] = static_cast<int16_t>(le16(p)) / 32768.0f;
+      right[f] = static_cast<int16_t>(le16(p + second)) / 32768.0f;
     }
   }
+}
+
+WavWriter::WavWriter(const std::string& path, int sampleRate, bool asFloat, uint64_t frames)
+    : file_(path, std::ios::binary), asFloat_(asFloat) {
+  const uint32_t sampleBytes = asFloat ? 4 : 2;
+  const uint64_t dataBytes = frames * 2 * sampleBytes;
+  if (!file_ || dataBytes > 0xffffffffu - 36) {
+    ok_ = false;
+    return;
+  }
+  uint8_t header[44];
+  std::memcpy(header, "RIFF", 4);
+  put32(header + 4, static_cast<uint32_t>(36 + dataBytes));
+  std::memcpy(header + 8, "WAVEfmt ", 8);
+  put32(header + 16, 16);
+  put16(header + 20, asFloat ? 3 : 1);
+  put16(header + 22, 2);
+  put32(header + 24, static_cast<uint32_t>(sampleRate));
+  put32(header + 28, static_cast<uint32_t>(sampleRate) * 2 * sampleBytes);
+  put16(header + 32, static_cast<uint16_t>(2 * sampleBytes));
+  put16(header + 34, static_cast<uint16_t>(8 * sampleBytes));
+  std::memcpy(header + 36, "data", 4);
+  put32(header + 40, static_cast<uint32_t>(dataBytes));
+  file_.write(reinterpret_cast<const char*>(header), sizeof header);
+  ok_ = static_cast<bool>(file_);
+}
+
+void WavWriter::write(const float* left, const float* right, size_t frames) {
+  if (!ok_) return;
+  const size_t frameBytes = asFloat_ ? 8 : 4;
+  bytes_.resize(frames * frameBytes);
+  uint8_t* p = bytes_.data();
+  for (size_t f = 0; f < frames; ++f) {
+    if (asFloat_) {
+      uint32_t l, r;
+      std::memcpy(&l, &left[f], 4);
+      std::memcpy(&r, &right[f], 4);
+      put32(p, l);
+      put32(p + 4, r);
+    } else {
+      for (int ch = 0; ch < 2; ++ch) {
+        const float v = ch == 0 ? left[f] : right[f];
+        const float scaled = v == v ? std::nearbyint(std::clamp(v, -1.0f, 1.0f) * 32767.0f) : 0.0f;
+        put16(p + 2 * ch, static_cast<uint16_t>(static_cast<int16_t>(scaled)));
+      }
+    }
+    p += frameBytes;
+  }
+  file_.write(reinterpret_cast<const char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
+  ok_ = static_cast<bool>(file_);
+}
+
+bool WavWriter::finish() {
+  if (ok_) file_.flush();
+  ok_ = ok_ && static_cast<bool>(file_);
+  file_.close();
+  return ok_;
+}
+
+namespace {
+
+std::optional<StereoAudio> readAll(std::istream& in, std::string& error) {
+  std::optional<WavLayout> layout = readWavLayout(in, error);
+  if (!layout) return std::nullopt;
+  std::vector<uint8_t> bytes(layout->frames * layout->bytesPerFrame());
+  if (!readBytes(in, layout->dataOffset, bytes.data(), bytes.size())) {
+    error = "cannot read the samples";
+    return std::nullopt;
+  }
+  StereoAudio audio;
+  audio.sampleRate = layout->sampleRate;
+  audio.floatSamples = layout->floatSamples;
+  audio.left.resize(layout->frames);
+  audio.right.resize(layout->frames);
+  decodeFrames(bytes.data(), layout->frames, *layout, audio.left.data(), audio.right.data());
   return audio;
+}
+
+}  // namespace
+
+std::optional<StereoAudio> parseWav(const uint8_t* data, size_t size, std::string& error) {
+  std::istringstream in(data != nullptr ? std::string(reinterpret_cast<const char*>(data), size) : std::string());
+  return readAll(in, error);
 }
 
 std::optional<StereoAudio> readWav(const std::string& path, std::string& error) {
@@ -92,57 +196,14 @@ std::optional<StereoAudio> readWav(const std::string& path, std::string& error) 
     error = "cannot open " + path;
     return std::nullopt;
   }
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0);
-  std::vector<uint8_t> bytes(size > 0 ? static_cast<size_t>(size) : 0);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-  return parseWav(bytes.data(), bytes.size(), error);
+  return readAll(in, error);
 }
 
 bool writeWav(const std::string& path, const StereoAudio& audio, bool asFloat) {
   const size_t frames = std::min(audio.left.size(), audio.right.size());
-  const uint16_t bytesPerSample = asFloat ? 4 : 2;
-  const uint64_t dataBytes = static_cast<uint64_t>(frames) * 2 * bytesPerSample;
-  if (dataBytes > 0xffffffffu - 36) return false;
-  std::string out;
-  out += "RIFF";
-  put32(out, static_cast<uint32_t>(36 + dataBytes));
-  out += "WAVEfmt ";
-  put32(out, 16);
-  put16(out, asFloat ? 3 : 1);
-  put16(out, 2);
-  put32(out, static_cast<uint32_t>(audio.sampleRate));
-  put32(out, static_cast<uint32_t>(audio.sampleRate) * 2 * bytesPerSample);
-  put16(out, static_cast<uint16_t>(2 * bytesPerSample));
-  put16(out, static_cast<uint16_t>(8 * bytesPerSample));
-  out += "data";
-  put32(out, static_cast<uint32_t>(dataBytes));
-  const size_t header = out.size();
-  out.resize(header + dataBytes);
-  uint8_t* p = reinterpret_cast<uint8_t*>(out.data()) + header;
-  auto pcm = [](float v) {
-    const float scaled = v == v ? std::nearbyint(std::clamp(v, -1.0f, 1.0f) * 32767.0f) : 0.0f;
-    return static_cast<uint16_t>(static_cast<int16_t>(scaled));
-  };
-  for (size_t f = 0; f < frames; ++f) {
-    if (asFloat) {
-      std::memcpy(p, &audio.left[f], 4);
-      std::memcpy(p + 4, &audio.right[f], 4);
-      p += 8;
-    } else {
-      const uint16_t l = pcm(audio.left[f]), r = pcm(audio.right[f]);
-      p[0] = static_cast<uint8_t>(l);
-      p[1] = static_cast<uint8_t>(l >> 8);
-      p[2] = static_cast<uint8_t>(r);
-      p[3] = static_cast<uint8_t>(r >> 8);
-      p += 4;
-    }
-  }
-  std::ofstream file(path, std::ios::binary);
-  file.write(out.data(), static_cast<std::streamsize>(out.size()));
-  return static_cast<bool>(file);
+  WavWriter writer(path, audio.sampleRate, asFloat, frames);
+  writer.write(audio.left.data(), audio.right.data(), frames);
+  return writer.finish();
 }
 
 }  // namespace fxrender
