@@ -34,37 +34,6 @@ void cToneShaper::process(float* samples, int n) {
   processPair(*this, samples, *this, none, n);
 }
 
-void cToneShaper::processPair(cToneShaper& left, float* leftSamples, cToneShaper& right, float* rightSamples,
-                              int n) {
-  // Both channels in one loop when there are two: their smoothers are independent recursions.
-  auto runner = [](cToneShaper& shaper) {
-    struct {
-      float a, rest, drive, norm, z;
-      bool smooth;
-      float step(float x) {
-        const float s = x + kDenormalGuard;
-        z = smooth ? a * s + rest * z : s;
-        return sinWithinHalfPi(limitToHalfPi(z * drive)) / norm;
-      }
-    } r{shaper.a_, 1.0f - shaper.a_, shaper.y_, shaper.y_ < 1.0f ? shaper.y_ : std::sqrt(shaper.y_), shaper.z_,
-        shaper.a_ < 1.0f};
-    return r;
-  };
-  auto l = runner(left);
-  if (rightSamples == nullptr || &left == &right) {
-    for (int i = 0; i < n; ++i) leftSamples[i] = l.step(leftSamples[i]);
-    left.z_ = l.z;
-    return;
-  }
-  auto r = runner(right);
-  for (int i = 0; i < n; ++i) {
-    leftSamples[i] = l.step(leftSamples[i]);
-    rightSamples[i] = r.step(rightSamples[i]);
-  }
-  left.z_ = l.z;
-  right.z_ = r.z;
-}
-
 std::shared_ptr<const cResoFilterBank::Table> cResoFilterBank::buildTable() {
   auto table = std::make_shared<Table>(kRows);
   const double fs = static_cast<float>(kSampleRate);
@@ -180,6 +149,58 @@ __m128 sinWithinHalfPiLanes(__m128 t) {
 
 }  // namespace
 #endif
+
+void cToneShaper::processPair(cToneShaper& left, float* leftSamples, cToneShaper& right, float* rightSamples,
+                              int n) {
+  // Both channels in one loop when there are two: their smoothers are independent recursions.
+  auto runner = [](cToneShaper& shaper) {
+    struct {
+      float a, rest, drive, norm, z;
+      bool smooth;
+      float step(float x) {
+        const float s = x + kDenormalGuard;
+        z = smooth ? a * s + rest * z : s;
+        return sinWithinHalfPi(limitToHalfPi(z * drive)) / norm;
+      }
+    } r{shaper.a_, 1.0f - shaper.a_, shaper.y_, shaper.y_ < 1.0f ? shaper.y_ : std::sqrt(shaper.y_), shaper.z_,
+        shaper.a_ < 1.0f};
+    return r;
+  };
+  auto l = runner(left);
+  if (rightSamples == nullptr || &left == &right) {
+    for (int i = 0; i < n; ++i) leftSamples[i] = l.step(leftSamples[i]);
+    left.z_ = l.z;
+    return;
+  }
+  auto r = runner(right);
+#if defined(__SSE2__)
+  // Left in lane 0, right in lane 1, each lane with its channel's own float arithmetic in its own order.
+  const __m128 a = _mm_setr_ps(l.a, r.a, 0, 0), rest = _mm_setr_ps(l.rest, r.rest, 0, 0);
+  const __m128 drive = _mm_setr_ps(l.drive, r.drive, 0, 0), norm = _mm_setr_ps(l.norm, r.norm, 1, 1);
+  const __m128 smooth = _mm_castsi128_ps(_mm_setr_epi32(l.smooth ? -1 : 0, r.smooth ? -1 : 0, 0, 0));
+  const __m128 guard = _mm_set1_ps(kDenormalGuard), lo = _mm_set1_ps(-kHalfPi), hi = _mm_set1_ps(kHalfPi);
+  __m128 z = _mm_setr_ps(l.z, r.z, 0, 0);
+  alignas(16) float out[4];
+  for (int i = 0; i < n; ++i) {
+    const __m128 s = _mm_add_ps(_mm_setr_ps(leftSamples[i], rightSamples[i], 0, 0), guard);
+    z = pick(smooth, _mm_add_ps(_mm_mul_ps(a, s), _mm_mul_ps(rest, z)), s);
+    const __m128 y = _mm_div_ps(sinWithinHalfPiLanes(_mm_min_ps(_mm_max_ps(_mm_mul_ps(z, drive), lo), hi)), norm);
+    _mm_store_ps(out, y);
+    leftSamples[i] = out[0];
+    rightSamples[i] = out[1];
+  }
+  _mm_store_ps(out, z);
+  left.z_ = out[0];
+  right.z_ = out[1];
+#else
+  for (int i = 0; i < n; ++i) {
+    leftSamples[i] = l.step(leftSamples[i]);
+    rightSamples[i] = r.step(rightSamples[i]);
+  }
+  left.z_ = l.z;
+  right.z_ = r.z;
+#endif
+}
 
 void cResoFilterBank::processPair(cResoFilterBank& left, float* leftSamples, cResoFilterBank& right,
                                   float* rightSamples, int n) {

@@ -54,6 +54,27 @@ TEST(ToneShaper, FullControlsSaturateWithoutSmoothing) {
   }
 }
 
+// Both channels side by side in one loop come out exactly as each channel alone.
+TEST(ToneShaper, ChannelsSideBySideMatchChannelsAlone) {
+  std::mt19937 random(6);
+  std::uniform_real_distribution<float> level(-1.0f, 1.0f);
+  for (auto [smoothing, drive] : {std::pair{0.0f, 0.0f}, {0.5f, 0.06f}, {1.0f, 1.0f}, {0.3f, 0.5f}}) {
+    fx::cToneShaper pairLeft, pairRight, aloneLeft, aloneRight;
+    for (fx::cToneShaper* t : {&pairLeft, &aloneLeft}) t->setSmoothing(smoothing), t->setDrive(drive);
+    for (fx::cToneShaper* t : {&pairRight, &aloneRight}) t->setSmoothing(1.0f - smoothing), t->setDrive(drive / 2);
+    for (int block : {1, 500}) {
+      std::vector<float> left(block), right(block);
+      for (int i = 0; i < block; ++i) left[i] = level(random), right[i] = level(random);
+      auto inLeft = left, inRight = right;
+      fx::cToneShaper::processPair(pairLeft, left.data(), pairRight, right.data(), block);
+      aloneLeft.process(inLeft.data(), block);
+      aloneRight.process(inRight.data(), block);
+      ASSERT_EQ(left, inLeft) << smoothing << " " << drive;
+      ASSERT_EQ(right, inRight) << smoothing << " " << drive;
+    }
+  }
+}
+
 TEST(ToneShaper, SmoothsWithTheControlCoefficient) {
   fx::cToneShaper shaper;
   shaper.setSmoothing(0.0f);  // a = 0.01
