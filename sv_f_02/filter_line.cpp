@@ -6,6 +6,10 @@
 #include <numbers>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace fx {
 
 void cDelayLine::reset() {
@@ -185,12 +189,42 @@ void cFilterLine::runPair(const Job& first, const Job& second, int n) {
       const float* src2 = second.src;
       float* dst1 = first.dst;
       float* dst2 = second.dst;
-      for (int i = 0; i < n; ++i) {
-        const float y1 = k[0].step(src1[i]);
-        const float y2 = k[1].step(src2[i]);
-        dst1[i] = static_cast<float>(1.0 * y1);
-        dst2[i] = static_cast<float>(1.0 * y2);
+#if defined(__SSE2__)
+      // The two lines side by side in vector lanes, each with its own float arithmetic in its own order.
+      __m128 b[5], a[5], in[5], out[5];
+      for (int i = 0; i < 5; ++i) {
+        b[i] = _mm_setr_ps(k[0].b[i], k[1].b[i], 0, 0);
+        a[i] = _mm_setr_ps(k[0].a[i], k[1].a[i], 0, 0);
+        in[i] = _mm_setr_ps(k[0].in[i], k[1].in[i], 0, 0);
+        out[i] = _mm_setr_ps(k[0].out[i], k[1].out[i], 0, 0);
       }
+      const __m128 inverse = _mm_setr_ps(k[0].inverseA0, k[1].inverseA0, 0, 0);
+      alignas(16) float y[4];
+      for (int i = 0; i < n; ++i) {
+        const __m128 x = _mm_setr_ps(src1[i], src2[i], 0, 0);
+        __m128 v = _mm_mul_ps(b[0], x);
+        for (int j = 1; j < 5; ++j)
+          v = _mm_add_ps(v, _mm_sub_ps(_mm_mul_ps(b[j], in[j]), _mm_mul_ps(a[j], out[j])));
+        v = _mm_mul_ps(v, inverse);
+        in[4] = in[3], in[3] = in[2], in[2] = in[1], in[1] = x;
+        out[4] = out[3], out[3] = out[2], out[2] = out[1], out[1] = v;
+        _mm_store_ps(y, v);
+        dst1[i] = y[0];
+        dst2[i] = y[1];
+      }
+      for (int i = 1; i < 5; ++i) {
+        alignas(16) float lanes[4];
+        _mm_store_ps(lanes, in[i]);
+        k[0].in[i] = lanes[0], k[1].in[i] = lanes[1];
+        _mm_store_ps(lanes, out[i]);
+        k[0].out[i] = lanes[0], k[1].out[i] = lanes[1];
+      }
+#else
+      for (int i = 0; i < n; ++i) {
+        dst1[i] = k[0].step(src1[i]);
+        dst2[i] = k[1].step(src2[i]);
+      }
+#endif
       for (int j = 0; j < 2; ++j) {
         cDelayLine& in = lines[j]->input_;
         cDelayLine& out = lines[j]->output_;
