@@ -97,9 +97,9 @@ TEST_F(Processes, AWorkerWhoseHostWentAwayStopsAndThenEnds) {
     ::usleep(50'000);
   }
   EXPECT_GE(stoppedAfter, 2.0);
-  EXPECT_LE(stoppedAfter, 5.0);
+  EXPECT_LE(stoppedAfter, 6.0);  // about 3 s; the margin is for a loaded machine
   EXPECT_GE(endedAfter, 11.0);
-  EXPECT_LE(endedAfter, 16.0);
+  EXPECT_LE(endedAfter, 20.0);  // about 13 s
 }
 
 TEST_F(Processes, EncodeAndDecodeBackThroughTheWorker) {
