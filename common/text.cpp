@@ -60,23 +60,42 @@ size_t decodeUtf8(std::string_view text, size_t i, char32_t& cp) {
 
 }  // namespace
 
-char toLowerAnsi(char c) {
-  auto b = static_cast<unsigned char>(c);
+namespace {
+
+constexpr char lowerOf(unsigned char b) {
   if (b >= 'A' && b <= 'Z') return static_cast<char>(b + 32);
   if (b >= 0xC0 && b <= 0xDE && b != 0xD7) return static_cast<char>(b + 32);
   if (b == 0x8A || b == 0x8C || b == 0x8E) return static_cast<char>(b + 16);  // Š Œ Ž
   if (b == 0x9F) return static_cast<char>(0xFF);                               // Ÿ
-  return c;
+  return static_cast<char>(b);
 }
 
-char toUpperAnsi(char c) {
-  auto b = static_cast<unsigned char>(c);
+constexpr char upperOf(unsigned char b) {
   if (b >= 'a' && b <= 'z') return static_cast<char>(b - 32);
   if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 32);
   if (b == 0x9A || b == 0x9C || b == 0x9E) return static_cast<char>(b - 16);
   if (b == 0xFF) return static_cast<char>(0x9F);
-  return c;
+  return static_cast<char>(b);
 }
+
+// Case folding runs over whole message buffers on every poll, so it is a table lookup.
+struct CaseTables {
+  std::array<char, 256> lower{}, upper{};
+  constexpr CaseTables() {
+    for (int b = 0; b < 256; ++b) {
+      lower[static_cast<size_t>(b)] = lowerOf(static_cast<unsigned char>(b));
+      upper[static_cast<size_t>(b)] = upperOf(static_cast<unsigned char>(b));
+    }
+  }
+};
+
+constexpr CaseTables kCase;  // built at compile time: usable from any static initialiser
+
+}  // namespace
+
+char toLowerAnsi(char c) { return kCase.lower[static_cast<unsigned char>(c)]; }
+
+char toUpperAnsi(char c) { return kCase.upper[static_cast<unsigned char>(c)]; }
 
 std::string lowerCase(std::string_view text) {
   std::string out(text);
@@ -101,7 +120,9 @@ int compareNoCase(std::string_view a, std::string_view b) {
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && compareNoCase(a, b) == 0;
+  if (a.size() != b.size()) return false;
+  if (a == b) return true;  // the usual case, at memory speed
+  return compareNoCase(a, b) == 0;
 }
 
 size_t findNoCase(std::string_view haystack, std::string_view needle, size_t from) {
