@@ -34,6 +34,13 @@ class Host {
  private:
   void answer(const std::string& text) { std::printf("%s\n", text.c_str()); }
   void error(const std::string& reason) { answer("error " + reason); }
+  // A reason and what it is about ("no control", "\"x\""), joined by a blank.
+  void error(const char* reason, const std::string& about) {
+    std::string text = reason;
+    text += ' ';
+    text += about;
+    error(text);
+  }
 
   void create(const Tokens& t);
   void call(const Tokens& t);
@@ -59,26 +66,26 @@ platform::Control* Host::control(const std::string& name) {
 }
 
 void Host::create(const Tokens& t) {
-  if (control(t[1]) != nullptr) return error("a control named " + quote(t[1]) + " exists");
+  if (control(t[1]) != nullptr) return error("a control named", quote(t[1]) + " exists");
   platform::BoundLibrary& lib = library(t[2]);
-  if (!lib.available()) return error("no library " + quote(lib.fileName()));
+  if (!lib.available()) return error("no library", quote(lib.fileName()));
   auto* make = lib.function<platform::CreateControlFunction>(platform::kCreateControlExport);
   if (make == nullptr) return error(quote(lib.fileName()) + " makes no controls");
   platform::Control* made = make(t[3].c_str());
-  if (made == nullptr) return error("no class " + quote(t[3]) + " in " + quote(lib.fileName()));
+  if (made == nullptr) return error("no class", quote(t[3]) + " in " + quote(lib.fileName()));
   controls_[common::lowerCase(t[1])].reset(made);
   answer("ok");
 }
 
 void Host::call(const Tokens& t) {
   platform::Control* target = control(t[1]);
-  if (target == nullptr) return error("no control " + quote(t[1]));
+  if (target == nullptr) return error("no control", quote(t[1]));
   Tokens arguments(t.begin() + 3, t.end());
   platform::MethodResult result = target->call(t[2], arguments);
-  if (!result.found) return error("no method " + quote(t[2]));
+  if (!result.found) return error("no method", quote(t[2]));
   std::string line = "ok";
-  for (const std::string& argument : arguments) line += " " + quote(argument);
-  if (result.value) line += " => " + quote(*result.value);
+  for (const std::string& argument : arguments) (line += ' ') += quote(argument);
+  if (result.value) (line += " => ") += quote(*result.value);
   answer(line);
 }
 
@@ -97,7 +104,7 @@ void printVariable(void* context, const char* type, const char* name, const char
 void Host::variables(const Tokens& t) {
   using Visit = int32_t(EclientVisitor, void*);
   std::string what = t.size() > 1 ? common::lowerCase(t[1]) : "";
-  if (!engine_.available()) return error("no engine library " + quote(engine_.fileName()));
+  if (!engine_.available()) return error("no engine library", quote(engine_.fileName()));
   if (what == "set" && t.size() == 6) {
     engine_.call<int32_t(const char*, const char*, const char*, const char*)>("eclientHostSetVar", t[2].c_str(),
                                                                              t[3].c_str(), t[4].c_str(), t[5].c_str());
@@ -136,9 +143,9 @@ bool Host::run(const std::string& line) {
   } else if (command == "set" && t.size() == 4) {
     platform::Control* target = control(t[1]);
     if (target == nullptr) {
-      error("no control " + quote(t[1]));
+      error("no control", quote(t[1]));
     } else if (!target->setProperty(t[2], t[3])) {
-      error("no property " + quote(t[2]));
+      error("no property", quote(t[2]));
     } else {
       answer("ok");
     }
@@ -146,9 +153,9 @@ bool Host::run(const std::string& line) {
     platform::Control* target = control(t[1]);
     auto value = target != nullptr ? target->property(t[2]) : std::nullopt;
     if (target == nullptr) {
-      error("no control " + quote(t[1]));
+      error("no control", quote(t[1]));
     } else if (!value) {
-      error("no property " + quote(t[2]));
+      error("no property", quote(t[2]));
     } else {
       answer("ok " + quote(*value));
     }
@@ -156,7 +163,7 @@ bool Host::run(const std::string& line) {
     call(t);
   } else if (command == "destroy" && t.size() == 2) {
     if (controls_.erase(common::lowerCase(t[1])) == 0) {
-      error("no control " + quote(t[1]));
+      error("no control", quote(t[1]));
     } else {
       answer("ok");
     }
@@ -177,7 +184,7 @@ bool Host::run(const std::string& line) {
   } else if (command == "answer" && t.size() == 3) {
     auto kind = platform::dialogKindNamed(t[1]);
     if (!kind) {
-      error("no dialog kind " + quote(t[1]) + " (open, save, font, color, message)");
+      error("no dialog kind", quote(t[1]) + " (open, save, font, color, message)");
     } else {
       platform::queueDialogAnswer(*kind, t[2]);
       answer("ok");
@@ -186,7 +193,7 @@ bool Host::run(const std::string& line) {
     answer("ok");
     return false;
   } else {
-    error("unknown command or wrong number of arguments: " + quote(t[0]));
+    error("unknown command or wrong number of arguments:", quote(t[0]));
   }
   return true;
 }
