@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
-#include "bench/codec_bench_support.h"
+#include "bench/bench_support.h"
 #include "outside/cdrom/cdrom.h"
 #include "tests/support/cd_image.h"
 

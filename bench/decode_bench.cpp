@@ -2,7 +2,7 @@
 // it, against `mpg123 -w` on the same file.
 #include <cstdio>
 
-#include "bench/codec_bench_support.h"
+#include "bench/bench_support.h"
 #include "outside/qmx_kom/conversion.h"
 
 int main() {

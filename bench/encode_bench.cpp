@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "bench/codec_bench_support.h"
+#include "bench/bench_support.h"
 #include "platform/library.h"
 
 int main() {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
+
 #include "sv_fad/sv_fad.h"
 
 namespace fs = std::filesystem;
@@ -60,9 +62,8 @@ void copyBoth(const fs::path& folder) {
 }  // namespace
 
 int main() {
-  std::string pattern = (fs::temp_directory_path() / "wavedesk-bench-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return 1;
-  fs::path folder = pattern;
+  const fs::path folder = bench::scratchFolder();
+  if (folder.empty()) return 1;
   ::setenv("WAVEDESK_PREFIX", (folder / "prefix").c_str(), 1);
   fs::create_directories(folder / "copies");
   writeWav(folder / "a.wav", 600, 1);

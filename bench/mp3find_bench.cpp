@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
+
 #include "sv_MP3Find/sv_MP3Find.h"
 #include "sv_MP3Find/word_match.h"
 
@@ -41,9 +43,8 @@ double matchSpeed(const std::string& window, const char* word, int repeats) {
 }  // namespace
 
 int main() {
-  std::string pattern = (fs::temp_directory_path() / "wavedesk-bench-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return 1;
-  fs::path folder = pattern;
+  const fs::path folder = bench::scratchFolder();
+  if (folder.empty()) return 1;
   ::setenv("WAVEDESK_PREFIX", (folder / "prefix").c_str(), 1);
   constexpr int kFiles = 10000;
   std::vector<std::string> paths;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
+
 #include "tests/support/control_host.h"
 
 namespace fs = std::filesystem;
@@ -57,9 +59,8 @@ double plainLoop(const std::vector<std::string>& paths) {
 }  // namespace
 
 int main() {
-  std::string pattern = (fs::temp_directory_path() / "wavedesk-bench-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return 1;
-  fs::path root = pattern;
+  const fs::path root = bench::scratchFolder();
+  if (root.empty()) return 1;
   ::setenv("WAVEDESK_PREFIX", (root / "prefix").c_str(), 1);
   ::setenv("WAVEDESK_PROGRAM_DIR", WAVEDESK_BIN_DIR, 1);
   fs::path music = root / "music";

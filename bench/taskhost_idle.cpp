@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "platform/library.h"
 #include "platform/paths.h"
 #include "platform/windows.h"
@@ -46,8 +47,8 @@ double cpuSeconds(pid_t pid) {
 int main() {
   const char* secondsText = std::getenv("BENCH_IDLE_SECONDS");
   int seconds = secondsText != nullptr ? std::max(1, std::atoi(secondsText)) : 60;
-  std::string prefix = (std::filesystem::temp_directory_path() / "wavedesk-bench-XXXXXX").string();
-  if (::mkdtemp(prefix.data()) == nullptr) return 1;
+  const std::string prefix = bench::scratchFolder().string();
+  if (prefix.empty()) return 1;
   ::setenv("WAVEDESK_PREFIX", prefix.c_str(), 1);
   platform::usePrefix(prefix);
   platform::TopLevelWindow host("window 0", "Sonvia Wavedesk");

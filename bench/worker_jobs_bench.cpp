@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "bench/codec_bench_support.h"
+#include "bench/bench_support.h"
 #include "tests/support/cd_image.h"
 
 namespace fs = std::filesystem;

@@ -1,5 +1,5 @@
 #pragma once
-// What the codec benchmarks share: a scratch folder, a music-like test signal written with our own WAV
+// What the benchmarks share: a scratch folder, a music-like test signal written with our own WAV
 // writer, wall-clock timing of a peer program and of our own code, and the printed comparison.
 
 #include <stdlib.h>
@@ -21,7 +21,7 @@
 namespace bench {
 
 inline std::filesystem::path scratchFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "wavedesk-codec-bench-XXXXXX").string();
+  std::string pattern = (std::filesystem::temp_directory_path() / "wavedesk-bench-XXXXXX").string();
   const char* made = ::mkdtemp(pattern.data());
   return made != nullptr ? std::filesystem::path(made) : std::filesystem::path();
 }
