@@ -26,7 +26,7 @@ inline std::filesystem::path scratchFolder() {
   return made != nullptr ? std::filesystem::path(made) : std::filesystem::path();
 }
 
-// Minutes of the test signal; BENCH_MINUTES overrides the 10 for a quick look.
+// Minutes of the test signal: 10, the length of a long album track; BENCH_MINUTES sets fewer for a quick look.
 inline int benchMinutes() {
   const char* text = std::getenv("BENCH_MINUTES");
   return text != nullptr ? std::max(1, std::atoi(text)) : 10;
