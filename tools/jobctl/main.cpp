@@ -187,6 +187,7 @@ int follow(Host& host, int order, const std::string& command) {
       if (!answered && waited >= kAnswerTimeoutMs)
         return std::fprintf(stderr, "jobctl: the worker does not answer\n"), kWorkerGone;
       if (!answered) continue;
+      std::printf("acknowledged: order %d\n", order);
     }
     sinceAnswer += kPollMs;
     if (status.number("auftragsnummer") != order)
@@ -194,7 +195,7 @@ int follow(Host& host, int order, const std::string& command) {
     std::string state = status.get("status");
     int progress = status.number("fortschritt");
     // The acknowledgement still names the previous job; a job's own reports start with its state.
-    if (!isJobCommand(command) || common::equalsNoCase(state, command)) view.show(state, progress);
+    if (isJobCommand(command) ? common::equalsNoCase(state, command) : !state.empty()) view.show(state, progress);
     if (common::equalsNoCase(command, "stop") && common::equalsNoCase(state, "stop")) return kSuccess;
     if (!isJobCommand(command)) continue;
     if (common::equalsNoCase(state, command)) {
