@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <optional>
 
 #include "outside/acd/acd.h"
@@ -221,6 +223,23 @@ TEST_F(Jobs, AnEncodeWithoutSourceEndsAfterWaitingForIt) {
   EXPECT_EQ(status("Fortschritt"), "1000");
   EXPECT_EQ(status("Fehlercode"), std::to_string(taskhost::kErrorSourceMissing));
   EXPECT_FALSE(platform::fileExists("c:\\out.mp3"));
+}
+
+// Real time: the source appears while the controller waits for it (it lets nothing else run meanwhile).
+TEST_F(Jobs, AnEncodeWaitsAboutTwoSecondsForItsSource) {
+  platform::useRealClock();
+  for (auto [delayMs, encoded] : {std::pair{1500, true}, std::pair{3000, false}}) {
+    std::thread writer([delayMs] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+      platform::writeFile("c:\\late.wav", "pcm");
+    });
+    job({{"command", "encode"}, {"file000", "c:\\late.wav"}, {"file001", "c:\\late.mp3"}}, 250);  // the job runs inside
+    writer.join();
+    EXPECT_EQ(platform::fileExists("c:\\late.mp3"), encoded) << delayMs << " ms";
+    EXPECT_EQ(status("Fehlercode"), encoded ? "0" : std::to_string(taskhost::kErrorSourceMissing)) << delayMs << " ms";
+    platform::deleteFile("c:\\late.wav");
+    platform::deleteFile("c:\\late.mp3");
+  }
 }
 
 TEST_F(Jobs, AStoppedEncodeLeavesNoPartialFile) {
