@@ -86,36 +86,6 @@ float cFilterLine::step(float x) {
   return y;
 }
 
-template <int N>
-void cFilterLine::run(const float* src, float* dst, int n, int delay, double gain, bool add) {
-  // Input and output histories share length and position.
-  float b[N], a[N];
-  for (int k = 0; k < N; ++k) {
-    b[k] = b_[k];
-    a[k] = a_[k];
-  }
-  const float inverseA0 = inverseA0_;
-  float* in = input_.data();
-  float* out = output_.data();
-  const int mask = input_.mask();
-  int w = input_.writeIndex();
-  for (int i = 0; i < n; ++i) {
-    const float x = src[i];
-    float y = b[0] * x;
-    for (int k = 1; k < N; ++k) y += b[k] * in[(w - k) & mask] - a[k] * out[(w - k) & mask];
-    y *= inverseA0;
-    // Read before the write: a history exactly `delay` long still holds the output of `delay` samples ago.
-    const float passed = delay > 0 ? out[(w - delay) & mask] : y;
-    in[w] = x;
-    out[w] = y;
-    w = (w + 1) & mask;
-    const float value = static_cast<float>(gain * passed);
-    dst[i] = add ? dst[i] + value : value;
-  }
-  input_.setWriteIndex(w);
-  output_.setWriteIndex(w);
-}
-
 namespace {
 
 // One line's coefficients and history positions held in registers for a loop.
@@ -136,6 +106,7 @@ struct LineKernel {
     float y = b[0] * x;
     for (int k = 1; k < N; ++k) y += b[k] * in[(w - k) & mask] - a[k] * out[(w - k) & mask];
     y *= inverseA0;
+    // Read before the write: a history exactly `delay` long still holds the output of `delay` samples ago.
     const float passed = delay > 0 ? out[(w - delay) & mask] : y;
     in[w] = x;
     out[w] = y;
@@ -145,6 +116,39 @@ struct LineKernel {
 };
 
 }  // namespace
+
+template <typename Kernel>
+void cFilterLine::loadKernel(const Job& job, Kernel& k) {
+  const cFilterLine& line = *job.line;
+  for (size_t i = 0; i < std::size(k.b); ++i) {
+    k.b[i] = line.b_[i];
+    k.a[i] = line.a_[i];
+  }
+  k.inverseA0 = line.inverseA0_;
+  k.in = job.line->input_.data();
+  k.out = job.line->output_.data();
+  k.mask = line.input_.mask();
+  k.w = line.input_.writeIndex();
+  k.delay = job.delay;
+  k.src = job.src;
+  k.dst = job.dst;
+  k.add = job.add;
+  k.gainD = job.gain;
+}
+
+template <int N>
+void cFilterLine::run(const float* src, float* dst, int n, int delay, double gain, bool add) {
+  // Input and output histories share length and position.
+  LineKernel<N> k;
+  loadKernel(Job{this, src, dst, delay, gain, add}, k);
+  for (int i = 0; i < n; ++i) {
+    const float value = k.step(i);
+    dst[i] = add ? dst[i] + value : value;
+  }
+  input_.setWriteIndex(k.w);
+  output_.setWriteIndex(k.w);
+}
+
 
 // A filter without output delay whose last N-1 inputs and outputs shift through registers; the circular
 // histories get them back at the end.
@@ -239,27 +243,10 @@ void cFilterLine::runPair(const Job& first, const Job& second, int n) {
       return;
     }
   }
-  auto load = [](const Job& job, auto& k) {
-    cFilterLine& line = *job.line;
-    for (size_t i = 0; i < std::size(k.b); ++i) {
-      k.b[i] = line.b_[i];
-      k.a[i] = line.a_[i];
-    }
-    k.inverseA0 = line.inverseA0_;
-    k.in = line.input_.data();
-    k.out = line.output_.data();
-    k.mask = line.input_.mask();
-    k.w = line.input_.writeIndex();
-    k.delay = job.delay;
-    k.src = job.src;
-    k.dst = job.dst;
-    k.add = job.add;
-    k.gainD = job.gain;
-  };
   LineKernel<N1> one;
   LineKernel<N2> two;
-  load(first, one);
-  load(second, two);
+  loadKernel(first, one);
+  loadKernel(second, two);
   for (int i = 0; i < n; ++i) {
     const float v1 = one.step(i);
     const float v2 = two.step(i);

@@ -80,6 +80,9 @@ class cFilterLine : public cProcessor {
   void run(const float* src, float* dst, int n, int delay, double gain, bool add);
   template <int N1, int N2>
   static void runPair(const Job& first, const Job& second, int n);
+  // Copies a job's line (coefficients, histories, position) into a loop kernel.
+  template <typename Kernel>
+  static void loadKernel(const Job& job, Kernel& kernel);
 
   std::vector<float> b_;
   std::vector<float> a_;
